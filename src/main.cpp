@@ -1,0 +1,77 @@
+// Ostrel: converts a binary raster stack into an ascii stack.
+//   Ostrel <input stack in binary format> <output stack in ascii format>
+// Exit status: 0 done, 1 usage, 99 input unreadable, 98 input unrecognised or
+// output unwritable.
+
+#include "ascii_stack_writer.h"
+#include "file_io.h"
+#include "stack_format.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr int usage_status = 1;
+constexpr int input_status = 99;
+constexpr int format_or_output_status = 98;
+
+void print_line(std::FILE* stream, const std::string& text) {
+    std::fputs((text + '\n').c_str(), stream);
+    std::fflush(stream);
+}
+
+[[noreturn]] void fail(int status, const char* literal, const native_string& path) {
+    print_line(stderr, literal + printable_path(path));
+    std::exit(status);
+}
+
+[[noreturn]] void fail_usage() {
+    print_line(stdout, "converting stacks in Pelox binary format into stacks in ascii format");
+    print_line(stdout, "usage: Kindor <input stack in binary format> <output stack in ascii format>");
+    std::exit(usage_status);
+}
+
+int run_converter(int argc, native_char** argv) {
+    int input = no_file;
+    int output = no_file;
+    if (argc != 3) fail_usage();
+    const native_string input_path = argv[1];
+    const native_string output_path = argv[2];
+
+    input = open_input_file(input_path);
+    if (input == no_file) fail(input_status, "error opening input file ", input_path);
+
+    recognition_result recognition = detect_stack_format(input);
+    if (recognition == recognition_read_failed) fail(input_status, "error reading input file ", input_path);
+    if (recognition == not_recognised)
+        fail(format_or_output_status, "could not recognise file format (ascii, single or double) for ", input_path);
+
+    // Opening the output truncates it: it must not be the input under another name.
+    if (same_file(input_path, output_path))
+        fail(format_or_output_status, "output file is the same as input file ", output_path);
+    output = open_output_file(output_path);
+    if (output == no_file) fail(format_or_output_status, "error opening output file ", output_path);
+
+    conversion_result conversion = conversion_complete;
+    if (format_name == "single")
+        conversion = write_text_stack(input, output, single_precision);
+    else if (format_name == "double")
+        conversion = write_text_stack(input, output, double_precision);
+    if (conversion == conversion_read_failed) fail(input_status, "error reading input file ", input_path);
+    if (conversion == conversion_write_failed)
+        fail(format_or_output_status, "error writing output file ", output_path);
+
+    close_file(input);
+    if (!close_file(output)) fail(format_or_output_status, "error writing output file ", output_path);
+    return 0;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) { return run_converter(argc, argv); }
+#else
+int main(int argc, char** argv) { return run_converter(argc, argv); }
+#endif
