@@ -52,6 +52,8 @@ CASES = [  # group, name, input bytes (None: no file), argv, status, stdout, std
     ("open", "empty input path", None, ["", "out"], 99, "", "error opening input file \n", None),
     ("open", "input is a directory", "dir", None, 99, "", "error opening input file in\n", None),
     ("open", "path with spaces and a dash", None, ["-o my in", "out"], 99, "", "error opening input file -o my in\n", None),
+    ("open", "non-ASCII paths", S24, ["Ωμέγα 数据 é", "ausgabe_ü"], 0, "", "", listing("f", S24)),
+    ("open", "missing non-ASCII path", None, ["données/数据", "out"], 99, "", "error opening input file données/数据\n", None),
     ("open", "output in a missing folder", S24, ["in", "nodir/out"], 98, "", "error opening output file nodir/out\n", None),
     ("recognise", "empty file", b"", None, 98, "", UNRECOGNISED, None),
     ("recognise", "ncol prefix", b"ncol", None, 0, "", "", ""),
@@ -102,22 +104,23 @@ def differential_cases(seed):
 
 def run_case(case, args, workdir):
     group, name, data, argv, status, out, err, expected = case
-    env, shim = dict(os.environ), None
-    if isinstance(argv, str):  # fault injected by the preload shim
-        if not args.shim: return "skip", "needs the fault shim (a dynamically linked native build)"
+    env, exe = dict(os.environ), args.exe
+    if isinstance(argv, str):  # fault injected by the preloaded shim
+        if not args.shim: return "skip", "the preloaded fault shim works only on a dynamically linked Linux build"
         env.update(LD_PRELOAD=args.shim, OSTREL_FAULT=argv)
-        argv = None
+        argv, exe = None, args.preloadable
     argv = ["in", "out"] if argv is None else argv
     if "/dev/full" in argv and not os.path.exists("/dev/full") or args.prefix and "/dev/full" in argv:
         return "skip", "/dev/full is a Linux device the emulated runtime cannot open"
-    if data == "dir": os.mkdir(os.path.join(workdir, "in"))
+    source = os.path.join(workdir, argv[0] if argv else "in")
+    if data == "dir": os.mkdir(source)
     elif data is not None:
-        with open(os.path.join(workdir, "in"), "wb") as f: f.write(data)
+        with open(source, "wb") as f: f.write(data)
     if "old" in argv:
         with open(os.path.join(workdir, "old"), "wb") as f: f.write(b"old")
     if "link" in argv: os.symlink("in", os.path.join(workdir, "link"))
     if "hard" in argv: os.link(os.path.join(workdir, "in"), os.path.join(workdir, "hard"))
-    done = subprocess.run(args.prefix + [args.exe] + argv, cwd=workdir, env=env, capture_output=True, timeout=120)
+    done = subprocess.run(args.prefix + [exe] + argv, cwd=workdir, env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
     eol = lambda text: text.replace("\n", args.eol).encode()
     target = os.path.join(workdir, argv[1] if len(argv) > 1 else "out")
     actual = open(target, "rb").read() if os.path.isfile(target) and target != "/dev/full" else None
@@ -128,7 +131,7 @@ def run_case(case, args, workdir):
         ("output", actual if actual is None or len(actual) < 300 else actual[:300], want if want is None or len(want) < 300 else want[:300]))
         if got != exp]
     if actual != want and not problems: problems.append("output differs past its first 300 bytes")
-    if isinstance(data, bytes) and open(os.path.join(workdir, "in"), "rb").read() != data: problems.append("input was changed")
+    if isinstance(data, bytes) and open(source, "rb").read() != data: problems.append("input was changed")
     return ("fail", "; ".join(problems)) if problems else ("pass", "")
 
 def main():
@@ -136,11 +139,13 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--prefix", default="", help="command that runs the converter, e.g. wine")
     parser.add_argument("--eol", default="lf", choices=["lf", "crlf"])
-    parser.add_argument("--shim", default="")
+    parser.add_argument("--shim", default="", help="fault shim to preload into --preloadable")
+    parser.add_argument("--preloadable", default="", help="a dynamically linked build of the converter")
     parser.add_argument("--group", default="")
     parser.add_argument("--seed", type=int, default=20261206)
     args = parser.parse_args()
     args.prefix, args.eol = shlex.split(args.prefix), "\r\n" if args.eol == "crlf" else "\n"
+    args.exe, args.shim, args.preloadable = (os.path.abspath(p) if p else "" for p in (args.exe, args.shim, args.preloadable))
     counts = {"pass": 0, "fail": 0, "skip": 0}
     for case in CASES + list(differential_cases(args.seed)):
         if args.group and case[0] != args.group: continue
