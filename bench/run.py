@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""Times the converter against the floor of one write per line, the
+straightforward iostream implementation and a buffered one; prints wall time,
+lines per second and peak resident memory, then the ratios and the targets."""
+import argparse, array, filecmp, os, random, shutil, statistics, subprocess, sys, tempfile, time
+
+def make_stack(path, typecode, cells, seed):
+    rng = random.Random(seed)
+    values = array.array(typecode, [1000, cells // 1000 or 1, 250000.5, 6100000.25, 25, -9999, 0, 0, 0, 0, 0, 1])
+    level = 400.0
+    for _ in range(cells):  # a smooth field with about 10 % nodata, rounded as measurements are
+        level += rng.gauss(0, 1.5)
+        values.append(-9999.0 if rng.random() < 0.1 else round(level, rng.choice((1, 2, 3))))
+    if sys.byteorder != "little": values.byteswap()
+    with open(path, "wb") as f: values.tofile(f)
+
+LAUNCHER = []  # peak_memory, set in main
+
+def timed(command):
+    start = time.perf_counter()
+    report = subprocess.run(LAUNCHER + command, capture_output=True, text=True).stdout.split()
+    elapsed = time.perf_counter() - start
+    if not report or report[0] != "0": sys.exit(f"failed: {' '.join(command)}")
+    return elapsed, int(report[1]) / 1024.0
+
+def compare(kind, stack, programs, runs, work):
+    reference = os.path.join(work, "reference.txt")
+    timed([programs["Ostrel"], stack, reference])
+    lines = sum(1 for _ in open(reference, "rb"))
+    times, memory = {name: [] for name in programs}, {name: 0.0 for name in programs}
+    for _ in range(runs):  # alternate, so that a slow spell of the machine hits every program alike
+        for name, program in programs.items():
+            source = reference if name == "floor" else stack
+            elapsed, rss = timed([program, source, os.path.join(work, name + ".txt")])
+            times[name].append(elapsed)
+            memory[name] = max(memory[name], rss)
+    for name in ("Ostrel", "straightforward", "buffered"):
+        if not filecmp.cmp(reference, os.path.join(work, name + ".txt"), shallow=False):
+            sys.exit(f"{name} wrote other bytes than Ostrel for the {kind} stack")
+    median = {name: statistics.median(t) for name, t in times.items()}
+    print(f"\n{kind} stack, {lines - 12:,} cells, median of {runs} runs")
+    print(f"| program | wall s | lines/s | peak RSS MiB |\n|---|---|---|---|")
+    for name in programs:
+        print(f"| {name} | {median[name]:.3f} | {lines / median[name]:,.0f} | {memory[name]:.1f} |")
+    return median, memory
+
+def startup(programs, example, work, runs=20):
+    true = shutil.which("true") or "/bin/true"
+    ostrel, floor = [], []
+    for _ in range(runs):
+        ostrel.append(timed([programs["Ostrel"], example, os.path.join(work, "example.txt")])[0])
+        floor.append(timed([true])[0])
+    return statistics.median(ostrel) * 1000, statistics.median(floor) * 1000
+
+def verdict(ok): return "met" if ok else "MISSED"
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin-dir", default=os.path.join(here, "..", "build"))
+    parser.add_argument("--cells", type=int, default=2_000_000)
+    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--large", type=int, default=0, help="also measure memory on a double stack of this many cells")
+    args = parser.parse_args()
+    bins = os.path.abspath(args.bin_dir)
+    programs = {"Ostrel": os.path.join(bins, "Ostrel"), "floor": os.path.join(bins, "bench", "bench_floor"),
+                "straightforward": os.path.join(bins, "bench", "bench_straightforward"),
+                "buffered": os.path.join(bins, "bench", "bench_buffered")}
+    LAUNCHER.append(os.path.join(bins, "bench", "bench_peak_memory"))
+    with tempfile.TemporaryDirectory(dir=os.environ.get("OSTREL_BENCH_DIR")) as work:
+        results = {}
+        for kind, typecode in (("double", "d"), ("single", "f")):
+            stack = os.path.join(work, kind + ".stack")
+            make_stack(stack, typecode, args.cells, 7)
+            results[kind] = compare(kind, stack, programs, args.runs, work)
+            os.remove(stack)
+        started, floor_start = startup(programs, os.path.join(here, "..", "examples", "example_double.stack"), work)
+        large_rss = None
+        if args.large:
+            stack = os.path.join(work, "large.stack")
+            make_stack(stack, "d", args.large, 8)
+            large_rss = timed([programs["Ostrel"], stack, os.path.join(work, "large.txt")])[1]
+    print(f"\nstart-up on the 112-byte example, median of 20: Ostrel {started:.2f} ms, true {floor_start:.2f} ms")
+    print("\ntargets")
+    for kind, (median, memory) in results.items():
+        to_floor = median["Ostrel"] / median["floor"]
+        speedup = median["straightforward"] / median["Ostrel"]
+        print(f"- {kind}: Ostrel/floor {to_floor:.3f} (at most 1.10: {verdict(to_floor <= 1.10)}); "
+              f"straightforward/Ostrel {speedup:.2f} (at least 1.3: {verdict(speedup >= 1.3)}); "
+              f"peak RSS {memory['Ostrel']:.1f} MiB (at most 4: {verdict(memory['Ostrel'] <= 4)}); "
+              f"buffered/Ostrel {median['buffered'] / median['Ostrel']:.3f}")
+    print(f"- start-up: {started - floor_start:+.2f} ms over true (within 1.5: {verdict(started - floor_start <= 1.5)})")
+    if large_rss is not None:
+        small = results["double"][1]["Ostrel"]
+        print(f"- {args.large:,} cells: peak RSS {large_rss:.1f} MiB (no larger than {small:.1f}: {verdict(large_rss <= small + 0.25)})")
+
+if __name__ == "__main__":
+    main()
