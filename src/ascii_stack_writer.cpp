@@ -2,6 +2,7 @@
 
 #include "file_io.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -13,12 +14,12 @@ const char* const header_labels[header_field_count] = {
 };
 
 constexpr std::size_t line_capacity = 64;
-constexpr std::size_t read_block_size = 64 * 1024;
+constexpr std::size_t read_block_size = std::size_t{64} * 1024;
 
 bool write_number_line(int output, const char* label, double value) {
     char line[line_capacity];
     std::size_t label_length = std::strlen(label);
-    std::memcpy(line, label, label_length);
+    std::copy_n(label, label_length, line);
     char* end = format_number(line + label_length, value);
     *end++ = '\n';
     return write_all(output, line, static_cast<std::size_t>(end - line));

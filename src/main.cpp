@@ -34,13 +34,11 @@ void print_line(std::FILE* stream, const std::string& text) {
 }
 
 int run_converter(int argc, native_char** argv) {
-    int input = no_file;
-    int output = no_file;
     if (argc != 3) fail_usage();
     const native_string input_path = argv[1];
     const native_string output_path = argv[2];
 
-    input = open_input_file(input_path);
+    int input = open_input_file(input_path);
     if (input == no_file) fail(input_status, "error opening input file ", input_path);
 
     recognition_result recognition = detect_stack_format(input);
@@ -51,7 +49,7 @@ int run_converter(int argc, native_char** argv) {
     // Opening the output truncates it: it must not be the input under another name.
     if (same_file(input_path, output_path))
         fail(format_or_output_status, "output file is the same as input file ", output_path);
-    output = open_output_file(output_path);
+    int output = open_output_file(output_path);
     if (output == no_file) fail(format_or_output_status, "error opening output file ", output_path);
 
     conversion_result conversion = conversion_complete;
