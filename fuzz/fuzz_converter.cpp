@@ -28,14 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     recognition_result recognition = detect_stack_format(input);
     std::free(signature_buffer);
     signature_buffer = nullptr;
-    if (recognition == recognised && format_name != "ascii") {
-        stack_precision precision = format_name == "single" ? single_precision : double_precision;
-        if (write_text_stack(input, output, precision) != conversion_complete) std::abort();
-    }
+    bool converted = recognition == recognised && format_name != "ascii";
+    stack_precision precision = format_name == "single" ? single_precision : double_precision;
+    if (converted && write_text_stack(input, output, precision) != conversion_complete) std::abort();
     std::string text(static_cast<std::size_t>(lseek(output, 0, SEEK_END)), '\0');
     if (pread(output, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) std::abort();
-    std::size_t number = format_name == "single" ? 4 : 8;
-    std::size_t expected_lines = recognition == recognised && format_name != "ascii" ? size / number : 0;
+    std::size_t expected_lines = converted ? size / number_size(precision) : 0;
     if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) != expected_lines) std::abort();
     if (!text.empty() && text.back() != '\n') std::abort();
     if (size >= 4 && std::memcmp(data, "ncol", 4) == 0 && (recognition != recognised || format_name != "ascii")) std::abort();
