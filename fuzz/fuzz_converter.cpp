@@ -25,12 +25,13 @@ int file_holding(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     int input = file_holding(data, size), output = file_holding(nullptr, 0);
     format_name.clear();
-    recognition_result recognition = detect_stack_format(input);
+    unsigned char probe[probe_size];
+    recognition_result recognition = detect_stack_format(input, probe);
     std::free(signature_buffer);
     signature_buffer = nullptr;
     bool converted = recognition == recognised && format_name != "ascii";
     stack_precision precision = format_name == "single" ? single_precision : double_precision;
-    if (converted && write_text_stack(input, output, precision) != conversion_complete) std::abort();
+    if (converted && write_text_stack(probe, input, output, precision) != conversion_complete) std::abort();
     std::string text(static_cast<std::size_t>(lseek(output, 0, SEEK_END)), '\0');
     if (pread(output, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) std::abort();
     std::size_t expected_lines = converted ? size / number_size(precision) : 0;

@@ -1,6 +1,6 @@
 #include "ascii_stack_writer.h"
 
-#include "file_io.h"
+#include "platform_io.h"
 
 #include <algorithm>
 #include <charconv>
@@ -25,33 +25,12 @@ bool write_number_line(int output, const char* label, double value) {
     return write_all(output, line, static_cast<std::size_t>(end - line));
 }
 
-conversion_result write_header(int input, int output, stack_precision precision) {
+// Writes the numbers in [first, last), a whole number of them, a line each.
+bool write_cells(int output, const unsigned char* first, const unsigned char* last, stack_precision precision) {
     const std::size_t size = number_size(precision);
-    unsigned char header[header_field_count * max_number_size];
-    long got = read_up_to(input, header, header_field_count * size);
-    if (got != static_cast<long>(header_field_count * size)) return conversion_read_failed;
-    for (std::size_t field = 0; field < header_field_count; ++field)
-        if (!write_number_line(output, header_labels[field], decode_number(header + field * size, precision)))
-            return conversion_write_failed;
-    return conversion_complete;
-}
-
-conversion_result write_cells(int input, int output, stack_precision precision) {
-    const std::size_t size = number_size(precision);
-    static unsigned char block[read_block_size];
-    std::size_t carried = 0;  // bytes of a number split across two blocks
-    for (;;) {
-        long got = read_once(input, block + carried, read_block_size - carried);
-        if (got < 0) return conversion_read_failed;
-        if (got == 0) return conversion_complete;
-        std::size_t available = carried + static_cast<std::size_t>(got);
-        std::size_t complete = available - available % size;
-        for (std::size_t offset = 0; offset < complete; offset += size)
-            if (!write_number_line(output, "", decode_number(block + offset, precision)))
-                return conversion_write_failed;
-        carried = available - complete;
-        std::memmove(block, block + complete, carried);
-    }
+    for (; first != last; first += size)
+        if (!write_number_line(output, "", decode_number(first, precision))) return false;
+    return true;
 }
 
 }  // namespace
@@ -61,8 +40,25 @@ char* format_number(char* out, double value) {
     return std::to_chars(out, out + 16, value, std::chars_format::general, 6).ptr;
 }
 
-conversion_result write_text_stack(int input, int output, stack_precision precision) {
-    conversion_result header_result = write_header(input, output, precision);
-    if (header_result != conversion_complete) return header_result;
-    return write_cells(input, output, precision);
+conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,
+                                   stack_precision precision) {
+    const std::size_t size = number_size(precision);
+    for (std::size_t field = 0; field < header_field_count; ++field)
+        if (!write_number_line(output, header_labels[field], decode_number(probe + field * size, precision)))
+            return conversion_write_failed;
+
+    static unsigned char block[read_block_size];
+    std::copy_n(probe, probe_size, block);
+    std::size_t start = header_field_count * size, available = probe_size;
+    for (;;) {
+        std::size_t complete = available - (available - start) % size;
+        if (!write_cells(output, block + start, block + complete, precision)) return conversion_write_failed;
+        std::size_t carried = available - complete;  // bytes of a number split across two reads
+        std::memmove(block, block + complete, carried);
+        long got = read_once(input, block + carried, read_block_size - carried);
+        if (got < 0) return conversion_read_failed;
+        if (got == 0) return conversion_complete;
+        start = 0;
+        available = carried + static_cast<std::size_t>(got);
+    }
 }

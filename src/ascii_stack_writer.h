@@ -6,11 +6,12 @@
 
 enum conversion_result { conversion_complete, conversion_read_failed, conversion_write_failed };
 
-// Reads the input from its first byte and hands every line to the system as
-// soon as it is complete. A trailing fragment shorter than one number is
-// dropped; a header cut short is a read failure, so no line holds an
-// undefined number.
-conversion_result write_text_stack(int input, int output, stack_precision precision);
+// Starts from the probe that recognition read (the header is in it, whatever
+// the precision), reads the input on from there, and hands every line to the
+// system as soon as it is complete. A trailing fragment shorter than one
+// number is dropped.
+conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,
+                                   stack_precision precision);
 
 // The text of a number as printf's "%g" gives it in the C locale, ending at
 // out; returns the end. out needs room for 16 characters.

@@ -4,10 +4,9 @@
 // output unwritable.
 
 #include "ascii_stack_writer.h"
-#include "file_io.h"
+#include "platform_io.h"
 #include "stack_format.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -17,19 +16,14 @@ constexpr int usage_status = 1;
 constexpr int input_status = 99;
 constexpr int format_or_output_status = 98;
 
-void print_line(std::FILE* stream, const std::string& text) {
-    std::fputs((text + '\n').c_str(), stream);
-    std::fflush(stream);
-}
-
 [[noreturn]] void fail(int status, const char* literal, const native_string& path) {
-    print_line(stderr, literal + printable_path(path));
+    print_line(standard_error, literal + printable_path(path));
     std::exit(status);
 }
 
 [[noreturn]] void fail_usage() {
-    print_line(stdout, "converting stacks in Pelox binary format into stacks in ascii format");
-    print_line(stdout, "usage: Kindor <input stack in binary format> <output stack in ascii format>");
+    print_line(standard_output, "converting stacks in Pelox binary format into stacks in ascii format");
+    print_line(standard_output, "usage: Kindor <input stack in binary format> <output stack in ascii format>");
     std::exit(usage_status);
 }
 
@@ -41,22 +35,28 @@ int run_converter(int argc, native_char** argv) {
     int input = open_input_file(input_path);
     if (input == no_file) fail(input_status, "error opening input file ", input_path);
 
-    recognition_result recognition = detect_stack_format(input);
+    unsigned char probe[probe_size];
+    recognition_result recognition = detect_stack_format(input, probe);
     if (recognition == recognition_read_failed) fail(input_status, "error reading input file ", input_path);
     if (recognition == not_recognised)
         fail(format_or_output_status, "could not recognise file format (ascii, single or double) for ", input_path);
 
-    // Opening the output truncates it: it must not be the input under another name.
-    if (same_file(input_path, output_path))
-        fail(format_or_output_status, "output file is the same as input file ", output_path);
+    // The output is opened without truncating it and compared with the input
+    // as open files, so that no spelling, link or redirection of the input
+    // is ever emptied, and nothing can change between the check and the use.
     int output = open_output_file(output_path);
     if (output == no_file) fail(format_or_output_status, "error opening output file ", output_path);
+    if (same_open_file(input, output)) {
+        close_file(output);
+        fail(format_or_output_status, "output file is the same as input file ", output_path);
+    }
+    if (!empty_if_regular(output)) fail(format_or_output_status, "error opening output file ", output_path);
 
     conversion_result conversion = conversion_complete;
     if (format_name == "single")
-        conversion = write_text_stack(input, output, single_precision);
+        conversion = write_text_stack(probe, input, output, single_precision);
     else if (format_name == "double")
-        conversion = write_text_stack(input, output, double_precision);
+        conversion = write_text_stack(probe, input, output, double_precision);
     if (conversion == conversion_read_failed) fail(input_status, "error reading input file ", input_path);
     if (conversion == conversion_write_failed)
         fail(format_or_output_status, "error writing output file ", output_path);

@@ -1,7 +1,8 @@
 #include "stack_format.h"
 
-#include "file_io.h"
+#include "platform_io.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -13,9 +14,20 @@ namespace {
 
 constexpr std::size_t signature_buffer_size = 100;
 constexpr std::size_t signature_size = 4;
-// One double-precision header, or a single-precision header and 12 cells.
-constexpr std::size_t probe_size = 96;
 constexpr double recognised_nodata_value = -9999.0;
+
+// Reads until count bytes have arrived or the file ends: the number of bytes
+// read, or -1 when a read failed with an error.
+long read_up_to(int file, unsigned char* buffer, std::size_t count) {
+    std::size_t total = 0;
+    while (total < count) {
+        long got = read_once(file, buffer + total, count - total);
+        if (got < 0) return -1;
+        if (got == 0) break;
+        total += static_cast<std::size_t>(got);
+    }
+    return static_cast<long>(total);
+}
 
 bool has_ascii_signature() {
     // The zero at index 4 is part of the comparison, so a shorter file never matches.
@@ -43,22 +55,21 @@ double decode_number(const unsigned char* bytes, stack_precision precision) {
     return value;
 }
 
-recognition_result detect_stack_format(int input) {
+recognition_result detect_stack_format(int input, unsigned char (&probe)[probe_size]) {
     signature_buffer = static_cast<char*>(std::calloc(signature_buffer_size, 1));
     if (signature_buffer == nullptr) return recognition_read_failed;
-    long signature_read = read_up_to(input, reinterpret_cast<unsigned char*>(signature_buffer), signature_size);
+    long signature_read = read_up_to(input, probe, signature_size);
     if (signature_read < 0) return recognition_read_failed;
-    signature_buffer[signature_size] = '\0';
+    std::copy_n(probe, signature_read, signature_buffer);
     if (has_ascii_signature()) {
         format_name = "ascii";
         return recognised;
     }
 
-    unsigned char probe[probe_size];
-    if (!rewind_file(input)) return not_recognised;
-    long probe_read = read_up_to(input, probe, probe_size);
-    if (probe_read < 0) return recognition_read_failed;
-    if (probe_read < static_cast<long>(probe_size)) return not_recognised;
+    if (signature_read < static_cast<long>(signature_size)) return not_recognised;
+    long rest_read = read_up_to(input, probe + signature_size, probe_size - signature_size);
+    if (rest_read < 0) return recognition_read_failed;
+    if (rest_read < static_cast<long>(probe_size - signature_size)) return not_recognised;
 
     if (probe_matches(probe, double_precision))
         format_name = "double";
@@ -66,5 +77,5 @@ recognition_result detect_stack_format(int input) {
         format_name = "single";
     else
         return not_recognised;
-    return rewind_file(input) ? recognised : recognition_read_failed;
+    return recognised;
 }

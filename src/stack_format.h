@@ -18,6 +18,9 @@ enum stack_precision { single_precision, double_precision };
 constexpr std::size_t header_field_count = 12;
 constexpr std::size_t nodata_field_index = 5;
 constexpr std::size_t max_number_size = 8;
+// The start of the input that recognition reads: one double-precision
+// header, or a single-precision header and 12 cells.
+constexpr std::size_t probe_size = 96;
 
 constexpr std::size_t number_size(stack_precision precision) { return precision == single_precision ? 4 : 8; }
 
@@ -26,7 +29,11 @@ double decode_number(const unsigned char* bytes, stack_precision precision);
 
 enum recognition_result { recognised, not_recognised, recognition_read_failed };
 
-// On success format_name is set and the input is back at its first byte.
-recognition_result detect_stack_format(int input);
+// Reads the start of the input once, never seeking, so that a pipe is
+// recognised as a file is: the four signature bytes, then, unless they are
+// "ncol", the rest of the probe. On success format_name is set; for a binary
+// stack the probe holds the first probe_size bytes and the input is
+// positioned right after them.
+recognition_result detect_stack_format(int input, unsigned char (&probe)[probe_size]);
 
 #endif

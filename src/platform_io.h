@@ -1,0 +1,54 @@
+// Files and the console through the operating system's own interface, and
+// paths as the platform hands them to the program: narrow bytes on POSIX,
+// wide characters on Windows. Each platform has its own source file.
+#ifndef OSTREL_PLATFORM_IO_H
+#define OSTREL_PLATFORM_IO_H
+
+#include <cstddef>
+#include <string>
+
+#ifdef _WIN32
+using native_char = wchar_t;
+#else
+using native_char = char;
+#endif
+using native_string = std::basic_string<native_char>;
+
+constexpr int no_file = -1;
+
+// Binary mode, shared with any other opener. A directory is no input file:
+// no_file for it as for any other failure.
+int open_input_file(const native_string& path);
+
+// For writing in text mode (LF becomes CR LF on Windows), created when
+// missing, shared with any other opener. An existing file keeps its bytes
+// until empty_if_regular: it may still turn out to be the input.
+int open_output_file(const native_string& path);
+
+// True only when both open files are one file: the same device and inode,
+// or volume and file index, whatever paths or links led to them.
+bool same_open_file(int first, int second);
+
+// Truncates a regular file to nothing; pipes and devices are left as they are.
+bool empty_if_regular(int file);
+
+// One read of at most count bytes: the number read, 0 at the end of the
+// file, or -1 when the read failed with an error.
+long read_once(int file, unsigned char* buffer, std::size_t count);
+
+// Hands the bytes to the operating system with one write (more only when
+// the system accepts part of them). A write that fails part-way is cut off
+// again, so that a file ends where the last whole write ended.
+bool write_all(int file, const char* data, std::size_t count);
+
+bool close_file(int file);
+
+enum console_stream { standard_output, standard_error };
+
+// One line of UTF-8 text and its line end, handed over at once.
+void print_line(console_stream stream, const std::string& text);
+
+// The path as UTF-8 for messages; on POSIX the bytes exactly as given.
+std::string printable_path(const native_string& path);
+
+#endif

@@ -1,0 +1,78 @@
+#include "platform_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool is_directory(int file) {
+    struct stat info {};
+    return fstat(file, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// A write that fails half-way (a full disk) leaves part of a line; cutting it
+// off again keeps the file ending at a line end.
+void cut_partial_write(int file, std::size_t written) {
+    if (written == 0) return;
+    off_t end = lseek(file, 0, SEEK_CUR);
+    if (end >= static_cast<off_t>(written)) (void)ftruncate(file, end - static_cast<off_t>(written));
+}
+
+}  // namespace
+
+int open_input_file(const native_string& path) {
+    int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file != no_file && is_directory(file)) {
+        close_file(file);
+        return no_file;
+    }
+    return file;
+}
+
+int open_output_file(const native_string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }
+
+bool same_open_file(int first, int second) {
+    struct stat first_info {}, second_info {};
+    return fstat(first, &first_info) == 0 && fstat(second, &second_info) == 0 &&
+           first_info.st_dev == second_info.st_dev && first_info.st_ino == second_info.st_ino;
+}
+
+bool empty_if_regular(int file) {
+    struct stat info {};
+    if (fstat(file, &info) != 0) return false;
+    return !S_ISREG(info.st_mode) || ftruncate(file, 0) == 0;
+}
+
+long read_once(int file, unsigned char* buffer, std::size_t count) {
+    ssize_t got;
+    do got = ::read(file, buffer, count);
+    while (got < 0 && errno == EINTR);
+    return got < 0 ? -1 : static_cast<long>(got);
+}
+
+bool write_all(int file, const char* data, std::size_t count) {
+    std::size_t written_so_far = 0;
+    while (written_so_far < count) {
+        ssize_t written = ::write(file, data + written_so_far, count - written_so_far);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            cut_partial_write(file, written_so_far);
+            return false;
+        }
+        written_so_far += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool close_file(int file) { return ::close(file) == 0; }
+
+void print_line(console_stream stream, const std::string& text) {
+    std::FILE* file = stream == standard_output ? stdout : stderr;
+    std::fputs((text + '\n').c_str(), file);
+    std::fflush(file);
+}
+
+std::string printable_path(const native_string& path) { return path; }

@@ -1,0 +1,114 @@
+#include "platform_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace {
+
+bool is_directory(int file) {
+    struct _stat64 info {};
+    return _fstat64(file, &info) == 0 && (info.st_mode & _S_IFDIR) != 0;
+}
+
+HANDLE handle_of(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
+
+// A write that fails half-way (a full disk) leaves part of a line; cutting it
+// off again keeps the file ending at a line end. The part never holds the
+// newline, so its size in the file is its size here, in text mode too.
+void cut_partial_write(int file, std::size_t written) {
+    if (written == 0) return;
+    long long end = _lseeki64(file, 0, SEEK_CUR);
+    if (end >= static_cast<long long>(written)) _chsize_s(file, end - static_cast<long long>(written));
+}
+
+void append_utf8(std::string& text, unsigned long code_point) {
+    if (code_point < 0x80) {
+        text += static_cast<char>(code_point);
+        return;
+    }
+    int continuation_count = code_point < 0x800 ? 1 : code_point < 0x10000 ? 2 : 3;
+    static const unsigned char lead_marks[] = {0, 0xC0, 0xE0, 0xF0};
+    text += static_cast<char>(lead_marks[continuation_count] | (code_point >> (6 * continuation_count)));
+    for (int shift = 6 * (continuation_count - 1); shift >= 0; shift -= 6)
+        text += static_cast<char>(0x80 | ((code_point >> shift) & 0x3F));
+}
+
+}  // namespace
+
+int open_input_file(const native_string& path) {
+    int file = _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    if (file != no_file && is_directory(file)) {
+        close_file(file);
+        return no_file;
+    }
+    return file;
+}
+
+int open_output_file(const native_string& path) {
+    return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+}
+
+bool same_open_file(int first, int second) {
+    BY_HANDLE_FILE_INFORMATION first_info{}, second_info{};
+    return GetFileInformationByHandle(handle_of(first), &first_info) &&
+           GetFileInformationByHandle(handle_of(second), &second_info) &&
+           first_info.dwVolumeSerialNumber == second_info.dwVolumeSerialNumber &&
+           first_info.nFileIndexHigh == second_info.nFileIndexHigh &&
+           first_info.nFileIndexLow == second_info.nFileIndexLow;
+}
+
+bool empty_if_regular(int file) {
+    return GetFileType(handle_of(file)) != FILE_TYPE_DISK || _chsize_s(file, 0) == 0;
+}
+
+long read_once(int file, unsigned char* buffer, std::size_t count) {
+    int got;
+    do got = _read(file, buffer, static_cast<unsigned>(count));
+    while (got < 0 && errno == EINTR);
+    return got < 0 ? -1 : got;
+}
+
+bool write_all(int file, const char* data, std::size_t count) {
+    std::size_t written_so_far = 0;
+    while (written_so_far < count) {
+        int written = _write(file, data + written_so_far, static_cast<unsigned>(count - written_so_far));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            cut_partial_write(file, written_so_far);
+            return false;
+        }
+        written_so_far += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool close_file(int file) { return _close(file) == 0; }
+
+void print_line(console_stream stream, const std::string& text) {
+    std::FILE* file = stream == standard_output ? stdout : stderr;
+    std::fputs((text + '\n').c_str(), file);
+    std::fflush(file);
+}
+
+std::string printable_path(const native_string& path) {
+    // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD rather than vanishing.
+    std::string text;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        unsigned long unit = static_cast<unsigned short>(path[i]);
+        bool high = unit >= 0xD800 && unit < 0xDC00;
+        unsigned long next = i + 1 < path.size() ? static_cast<unsigned short>(path[i + 1]) : 0;
+        if (high && next >= 0xDC00 && next < 0xE000) {
+            append_utf8(text, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
+            ++i;
+        } else {
+            append_utf8(text, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
+        }
+    }
+    return text;
+}
