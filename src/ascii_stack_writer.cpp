@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
-const char* const header_labels[header_field_count] = {
+constexpr std::string_view header_labels[header_field_count] = {
     "stack_ncols\t", "nrows\t", "xll\t", "yll\t", "cellsize\t", "nodata_value\t",
     "cnt\t",         "min\t",   "max\t", "sum\t", "average\t",  "numlevels\t",
 };
@@ -16,11 +18,124 @@ const char* const header_labels[header_field_count] = {
 constexpr std::size_t line_capacity = 64;
 constexpr std::size_t read_block_size = std::size_t{64} * 1024;
 
-bool write_number_line(int output, const char* label, double value) {
+// ---- Number text: printf's "%g", six significant digits. ----
+//
+// The fast path finds the six digits with one correctly rounded
+// multiplication or division by an exact power of ten, which is off from
+// the exact scaled value by at most half an ulp (2^-34 below 2^20). Where
+// the scaled value lies further than twice that from a half-integer, its
+// rounding is the exact value's rounding; everywhere else (exact ties among
+// them, which round to even) std::to_chars decides.
+
+constexpr int significant_digits = 6;
+constexpr double smallest_six_digits = 100000.0;
+constexpr double past_six_digits = 1000000.0;
+constexpr double tie_margin = 0x1p-32;
+constexpr int largest_exact_power = 22;
+constexpr double exact_powers_of_ten[largest_exact_power + 1] = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
+};
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+char* reference_number_text(char* out, double value) {
+    // Never fails: 16 characters hold any "%g" text of 6 significant digits.
+    return std::to_chars(out, out + 16, value, std::chars_format::general, 6).ptr;
+}
+
+// floor(log10(2^binary_exponent)), exact for |binary_exponent| < 1650.
+int decimal_exponent_estimate(int binary_exponent) { return (binary_exponent * 78913) >> 18; }
+
+bool has_exact_scale(int decimal_exponent) {
+    return decimal_exponent >= significant_digits - 1 - largest_exact_power &&
+           decimal_exponent <= significant_digits - 1 + largest_exact_power;
+}
+
+// magnitude * 10^(5 - decimal_exponent), rounded once.
+double scaled_to_six_digits(double magnitude, int decimal_exponent) {
+    int shift = significant_digits - 1 - decimal_exponent;
+    return shift >= 0 ? magnitude * exact_powers_of_ten[shift] : magnitude / exact_powers_of_ten[-shift];
+}
+
+// The six significant digits of a positive normal magnitude, rounded to
+// nearest, as 100000..999999, and the decimal exponent of the first; 0 when
+// the fast path cannot prove them.
+std::uint32_t six_digits(double magnitude, int& decimal_exponent) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    decimal_exponent = decimal_exponent_estimate(static_cast<int>(bits >> 52) - 1023);
+    // The estimate is the exponent or one below it; scaled, the magnitude is
+    // then at least 100000 (rounding is monotonic and 100000 is exact).
+    if (!has_exact_scale(decimal_exponent) || !has_exact_scale(decimal_exponent + 1)) return 0;
+    double scaled = scaled_to_six_digits(magnitude, decimal_exponent);
+    if (scaled >= past_six_digits) scaled = scaled_to_six_digits(magnitude, ++decimal_exponent);
+    if (scaled < smallest_six_digits || scaled >= past_six_digits) return 0;
+
+    auto digits = static_cast<std::uint32_t>(scaled);
+    double fraction = scaled - digits;  // exact: both lie in one binade of 2^-33 steps
+    if (fraction > 0.5 - tie_margin && fraction < 0.5 + tie_margin) return 0;
+    if (fraction > 0.5) ++digits;
+    if (digits == 1000000) {  // 999999.5 and above carry into the next exponent
+        digits = 100000;
+        ++decimal_exponent;
+    }
+    return digits;
+}
+
+// Digits 100000..999999 as six characters at out.
+void write_six_digits(char* out, std::uint32_t digits) {
+    std::uint32_t high = digits / 10000, middle = digits / 100 % 100, low = digits % 100;
+    std::memcpy(out, digit_pairs + 2 * high, 2);
+    std::memcpy(out + 2, digit_pairs + 2 * middle, 2);
+    std::memcpy(out + 4, digit_pairs + 2 * low, 2);
+}
+
+int significant_length(const char* six) {
+    int length = significant_digits;
+    while (six[length - 1] == '0') --length;
+    return length;
+}
+
+// "%g" picks fixed notation for decimal exponents -4 to 5, then drops
+// trailing zeros and a bare point.
+char* write_fixed(char* out, const char* six, int length, int decimal_exponent) {
+    if (decimal_exponent < 0) {
+        std::memcpy(out, "0.0000", 2 - decimal_exponent - 1);
+        out += 1 - decimal_exponent;
+        std::memcpy(out, six, significant_digits);
+        return out + length;
+    }
+    int integer_length = decimal_exponent + 1;
+    std::memcpy(out, six, significant_digits);
+    if (length <= integer_length) return out + integer_length;
+    out[integer_length] = '.';
+    std::memcpy(out + integer_length + 1, six + integer_length, significant_digits - integer_length);
+    return out + length + 1;
+}
+
+char* write_scientific(char* out, const char* six, int length, int decimal_exponent) {
+    *out++ = six[0];
+    if (length > 1) {
+        *out++ = '.';
+        std::memcpy(out, six + 1, significant_digits - 1);
+        out += length - 1;
+    }
+    *out++ = 'e';
+    *out++ = decimal_exponent < 0 ? '-' : '+';
+    // Two digits: the fast path only meets exponents from -17 to 28.
+    int magnitude = decimal_exponent < 0 ? -decimal_exponent : decimal_exponent;
+    std::memcpy(out, digit_pairs + 2 * magnitude, 2);
+    return out + 2;
+}
+
+// Label and number on one line, built in place and handed over with one write.
+bool write_number_line(int output, std::string_view label, double value) {
     char line[line_capacity];
-    std::size_t label_length = std::strlen(label);
-    std::copy_n(label, label_length, line);
-    char* end = format_number(line + label_length, value);
+    std::copy_n(label.data(), label.size(), line);
+    char* end = format_number(line + label.size(), value);
     *end++ = '\n';
     return write_all(output, line, static_cast<std::size_t>(end - line));
 }
@@ -29,15 +144,27 @@ bool write_number_line(int output, const char* label, double value) {
 bool write_cells(int output, const unsigned char* first, const unsigned char* last, stack_precision precision) {
     const std::size_t size = number_size(precision);
     for (; first != last; first += size)
-        if (!write_number_line(output, "", decode_number(first, precision))) return false;
+        if (!write_number_line(output, {}, decode_number(first, precision))) return false;
     return true;
 }
 
 }  // namespace
 
 char* format_number(char* out, double value) {
-    // Never fails: 16 characters hold any "%g" text of 6 significant digits.
-    return std::to_chars(out, out + 16, value, std::chars_format::general, 6).ptr;
+    double magnitude = value < 0 ? -value : value;
+    // Zero, subnormals, infinities and NaN all fail this test.
+    if (!(magnitude >= 0x1p-1022 && magnitude <= 0x1.fffffffffffffp+1023)) return reference_number_text(out, value);
+    int decimal_exponent = 0;
+    std::uint32_t digits = six_digits(magnitude, decimal_exponent);
+    if (digits == 0) return reference_number_text(out, value);
+
+    char six[significant_digits];
+    write_six_digits(six, digits);
+    int length = significant_length(six);
+    if (value < 0) *out++ = '-';
+    if (decimal_exponent >= -4 && decimal_exponent < significant_digits)
+        return write_fixed(out, six, length, decimal_exponent);
+    return write_scientific(out, six, length, decimal_exponent);
 }
 
 conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,

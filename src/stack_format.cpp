@@ -42,16 +42,21 @@ bool probe_matches(const unsigned char* probe, stack_precision precision) {
 }  // namespace
 
 double decode_number(const unsigned char* bytes, stack_precision precision) {
-    std::uint64_t bits = 0;
-    for (std::size_t i = number_size(precision); i-- > 0;) bits = bits << 8 | bytes[i];
+    // Files are little-endian; a big-endian processor swaps the bytes.
+    constexpr bool host_is_little_endian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
     if (precision == double_precision) {
+        std::uint64_t bits;
+        std::memcpy(&bits, bytes, sizeof bits);
+        if (!host_is_little_endian) bits = __builtin_bswap64(bits);
         double value;
         std::memcpy(&value, &bits, sizeof value);
         return value;
     }
-    auto narrow_bits = static_cast<std::uint32_t>(bits);
+    std::uint32_t bits;
+    std::memcpy(&bits, bytes, sizeof bits);
+    if (!host_is_little_endian) bits = __builtin_bswap32(bits);
     float value;
-    std::memcpy(&value, &narrow_bits, sizeof value);
+    std::memcpy(&value, &bits, sizeof value);
     return value;
 }
 
