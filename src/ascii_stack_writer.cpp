@@ -46,13 +46,14 @@ char* reference_number_text(char* out, double value) {
     return std::to_chars(out, out + 16, value, std::chars_format::general, 6).ptr;
 }
 
+// Binary exponents whose decimal exponent, or the one above it, can be
+// reached by an exact power of ten: 10^(5 - E) with |5 - E| <= 22 for E from
+// floor(b log10 2) to one more. Excludes zero, subnormals, infinities, NaN.
+constexpr int lowest_fast_binary_exponent = -56;
+constexpr int highest_fast_binary_exponent = 89;
+
 // floor(log10(2^binary_exponent)), exact for |binary_exponent| < 1650.
 int decimal_exponent_estimate(int binary_exponent) { return (binary_exponent * 78913) >> 18; }
-
-bool has_exact_scale(int decimal_exponent) {
-    return decimal_exponent >= significant_digits - 1 - largest_exact_power &&
-           decimal_exponent <= significant_digits - 1 + largest_exact_power;
-}
 
 // magnitude * 10^(5 - decimal_exponent), rounded once.
 double scaled_to_six_digits(double magnitude, int decimal_exponent) {
@@ -60,16 +61,13 @@ double scaled_to_six_digits(double magnitude, int decimal_exponent) {
     return shift >= 0 ? magnitude * exact_powers_of_ten[shift] : magnitude / exact_powers_of_ten[-shift];
 }
 
-// The six significant digits of a positive normal magnitude, rounded to
-// nearest, as 100000..999999, and the decimal exponent of the first; 0 when
-// the fast path cannot prove them.
-std::uint32_t six_digits(double magnitude, int& decimal_exponent) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &magnitude, sizeof bits);
-    decimal_exponent = decimal_exponent_estimate(static_cast<int>(bits >> 52) - 1023);
+// The six significant digits of a positive magnitude with a binary exponent
+// in the fast range, rounded to nearest, as 100000..999999, and the decimal
+// exponent of the first; 0 when the fast path cannot prove them.
+std::uint32_t six_digits(double magnitude, int binary_exponent, int& decimal_exponent) {
     // The estimate is the exponent or one below it; scaled, the magnitude is
     // then at least 100000 (rounding is monotonic and 100000 is exact).
-    if (!has_exact_scale(decimal_exponent) || !has_exact_scale(decimal_exponent + 1)) return 0;
+    decimal_exponent = decimal_exponent_estimate(binary_exponent);
     double scaled = scaled_to_six_digits(magnitude, decimal_exponent);
     if (scaled >= past_six_digits) scaled = scaled_to_six_digits(magnitude, ++decimal_exponent);
     if (scaled < smallest_six_digits || scaled >= past_six_digits) return 0;
@@ -100,29 +98,28 @@ int significant_length(const char* six) {
 }
 
 // "%g" picks fixed notation for decimal exponents -4 to 5, then drops
-// trailing zeros and a bare point.
+// trailing zeros and a bare point. Copies are of a fixed 8 bytes, past the
+// text's end where it is shorter: out has room for them (see format_number).
 char* write_fixed(char* out, const char* six, int length, int decimal_exponent) {
     if (decimal_exponent < 0) {
-        std::memcpy(out, "0.0000", 2 - decimal_exponent - 1);
+        std::memcpy(out, "0.0000", 6);
         out += 1 - decimal_exponent;
-        std::memcpy(out, six, significant_digits);
+        std::memcpy(out, six, 8);
         return out + length;
     }
     int integer_length = decimal_exponent + 1;
-    std::memcpy(out, six, significant_digits);
+    std::memcpy(out, six, 8);
     if (length <= integer_length) return out + integer_length;
     out[integer_length] = '.';
-    std::memcpy(out + integer_length + 1, six + integer_length, significant_digits - integer_length);
+    std::memcpy(out + integer_length + 1, six + integer_length, 8);
     return out + length + 1;
 }
 
 char* write_scientific(char* out, const char* six, int length, int decimal_exponent) {
-    *out++ = six[0];
-    if (length > 1) {
-        *out++ = '.';
-        std::memcpy(out, six + 1, significant_digits - 1);
-        out += length - 1;
-    }
+    out[0] = six[0];
+    out[1] = '.';
+    std::memcpy(out + 2, six + 1, 8);
+    out += length > 1 ? length + 1 : 1;
     *out++ = 'e';
     *out++ = decimal_exponent < 0 ? '-' : '+';
     // Two digits: the fast path only meets exponents from -17 to 28.
@@ -151,17 +148,20 @@ bool write_cells(int output, const unsigned char* first, const unsigned char* la
 }  // namespace
 
 char* format_number(char* out, double value) {
-    double magnitude = value < 0 ? -value : value;
-    // Zero, subnormals, infinities and NaN all fail this test.
-    if (!(magnitude >= 0x1p-1022 && magnitude <= 0x1.fffffffffffffp+1023)) return reference_number_text(out, value);
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    int binary_exponent = static_cast<int>(bits >> 52 & 0x7FF) - 1023;
+    if (binary_exponent < lowest_fast_binary_exponent || binary_exponent > highest_fast_binary_exponent)
+        return reference_number_text(out, value);
+    bool negative = bits >> 63 != 0;
     int decimal_exponent = 0;
-    std::uint32_t digits = six_digits(magnitude, decimal_exponent);
+    std::uint32_t digits = six_digits(negative ? -value : value, binary_exponent, decimal_exponent);
     if (digits == 0) return reference_number_text(out, value);
 
-    char six[significant_digits];
+    char six[16] = {};  // six digits, and room for the fixed-size copies to read past them
     write_six_digits(six, digits);
     int length = significant_length(six);
-    if (value < 0) *out++ = '-';
+    if (negative) *out++ = '-';
     if (decimal_exponent >= -4 && decimal_exponent < significant_digits)
         return write_fixed(out, six, length, decimal_exponent);
     return write_scientific(out, six, length, decimal_exponent);
