@@ -43,7 +43,7 @@ def compare(kind, stack, programs, runs, work):
     # The same per-line writes to /dev/null: the system's share of each write
     # is then small and steady, so the CPU time left is the converter's own.
     null_cpu = {"Ostrel": [], "floor": []}
-    for _ in range(runs):
+    for _ in range(3 * runs):  # cheap runs, and the figure is small: more of them
         for name in null_cpu:
             null_cpu[name].append(timed([programs[name], reference if name == "floor" else stack, os.devnull])[2])
     null_over = [(o - f) / lines * 1e9 for o, f in zip(null_cpu["Ostrel"], null_cpu["floor"])]
@@ -77,7 +77,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin-dir", default=os.path.join(here, "..", "build"))
     parser.add_argument("--cells", type=int, default=2_000_000)
-    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--large", type=int, default=0, help="also measure memory on a double stack of this many cells")
     args = parser.parse_args()
     bins = os.path.abspath(args.bin_dir)
