@@ -39,6 +39,19 @@ void append_utf8(std::string& text, unsigned long code_point) {
         text += static_cast<char>(0x80 | ((code_point >> shift) & 0x3F));
 }
 
+// A console shows text in its code page, not as UTF-8: it is given UTF-16.
+bool write_console_line(console_stream stream, const std::string& text) {
+    HANDLE console = GetStdHandle(stream == standard_output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (console == INVALID_HANDLE_VALUE || console == nullptr || !GetConsoleMode(console, &mode)) return false;
+    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring line(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), line.data(), length);
+    line += L"\r\n";
+    DWORD written = 0;
+    return WriteConsoleW(console, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) != 0;
+}
+
 }  // namespace
 
 int open_input_file(const native_string& path) {
@@ -91,6 +104,7 @@ bool write_all(int file, const char* data, std::size_t count) {
 bool close_file(int file) { return _close(file) == 0; }
 
 void print_line(console_stream stream, const std::string& text) {
+    if (write_console_line(stream, text)) return;
     std::FILE* file = stream == standard_output ? stdout : stderr;
     std::fputs((text + '\n').c_str(), file);
     std::fflush(file);

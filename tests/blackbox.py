@@ -2,7 +2,7 @@
 """Runs a built converter on generated stacks and checks its exit status, both
 console streams, whether the output file exists, its exact bytes, and that
 the input is left byte-identical."""
-import argparse, ctypes, os, random, shlex, struct, subprocess, sys, tempfile, threading
+import argparse, ctypes, math, os, random, shlex, struct, subprocess, sys, tempfile, threading
 
 LABELS = "stack_ncols nrows xll yll cellsize nodata_value cnt min max sum average numlevels".split()
 USAGE = ("converting stacks in Pelox binary format into stacks in ascii format\n"
@@ -33,13 +33,19 @@ def cells_of(kind, texts):  # lets a number-text table read "value -> text"
 
 def random_values(rng, kind, count):
     width = 32 if kind == "f" else 64
+    near = lambda text: math.nextafter(float(text), rng.choice((-math.inf, math.inf))) if rng.random() < 0.5 else float(text)
     out = []
     for i in range(count):
-        pick = i % 4
+        pick = i % 7
         if pick == 0: out.append(struct.unpack("<" + kind, rng.getrandbits(width).to_bytes(width // 8, "little"))[0])
         elif pick == 1: out.append(rng.randint(-10**7, 10**7) * 10.0 ** rng.randint(-12, 6))
         elif pick == 2: out.append((rng.randint(100000, 999999) + 0.5) * 10.0 ** rng.randint(-310, 300))
-        else: out.append(rng.uniform(-1e3, 1e3))
+        elif pick == 3: out.append(rng.uniform(-1e3, 1e3))
+        elif pick == 4:  # exact ties in the seventh digit, which round to even
+            out.append(rng.choice(((rng.randint(10**4, 10**5 - 1) * 4 + rng.choice((1, 3))) / 4,
+                                   (rng.randint(10**5, 10**6 - 1) * 2 + 1) * 10 ** rng.randint(0, 9) / 2)))
+        elif pick == 5: out.append(near(f"{rng.randint(100000, 999999)}5e{rng.randint(-330, 302)}"))  # near a decimal tie
+        else: out.append(near(rng.choice(("9999995e%d", "1e%d")) % rng.randint(-330, 302)))  # carry and notation switches
     return [v for v in out if kind == "d" or abs(v) < 3.4e38 or v != v]
 
 S24 = stack("f", [1.0] * 12)
@@ -127,18 +133,20 @@ def feed_fifo(path, data):  # in small pieces, as a slow producer writes; the re
 def run_case(case, args, workdir):
     group, name, data, argv, status, out, err, expected = case
     env, exe = dict(os.environ), args.exe
+    prefix, windows = list(args.prefix), args.eol == "\r\n"
     if isinstance(argv, str):  # fault injected by the preloaded shim
         if not args.shim: return "skip", "the preloaded fault shim works only on a dynamically linked Linux build"
-        if args.prefix: return "skip", "the preloaded fault shim would act on the command prefix too"
-        env.update(LD_PRELOAD=args.shim, OSTREL_FAULT=argv)
+        fault = {"LD_PRELOAD": args.shim, "OSTREL_FAULT": argv}
+        if args.guest_env_option: prefix += [item for name, value in fault.items() for item in (args.guest_env_option, f"{name}={value}")]
+        elif args.prefix: return "skip", "the preloaded fault shim would act on the command prefix too"
+        else: env.update(fault)
         argv, exe = None, args.preloadable
     argv = ["in", "out"] if argv is None else argv
-    if "/dev/full" in argv and not os.path.exists("/dev/full") or args.prefix and "/dev/full" in argv:
-        return "skip", "/dev/full is a Linux device the emulated runtime cannot open"
-    if args.prefix and any("\udc80" <= c <= "\udcff" for a in argv for c in a):
+    if "/dev/full" in argv and windows: return "skip", "/dev/full is a Linux device the Windows runtime cannot open"
+    if windows and any("\udc80" <= c <= "\udcff" for a in argv for c in a):
         return "skip", "a Windows command line holds no bytes that are not UTF-8"
     streamed = argv[:1] == ["/dev/stdin"] or argv[:1] == ["fifo"] or argv[1:2] == ["/dev/stdout"]
-    if streamed and args.eol == "\r\n": return "skip", "Windows has no /dev/stdin, /dev/stdout or FIFOs"
+    if streamed and windows: return "skip", "Windows has no /dev/stdin, /dev/stdout or FIFOs"
     piped = argv[:1] == ["/dev/stdin"] and argv[1:] != ["in"]  # else stdin comes from the file "in"
     source = os.path.join(workdir, "in" if not argv or argv[0] in ("/dev/stdin", "fifo") else argv[0])
     if data == "dir": os.mkdir(source)
@@ -152,7 +160,7 @@ def run_case(case, args, workdir):
     if "link" in argv: os.symlink("in", os.path.join(workdir, "link"))
     if "hard" in argv: os.link(os.path.join(workdir, "in"), os.path.join(workdir, "hard"))
     with open(source, "rb") if argv == ["/dev/stdin", "in"] else open(os.devnull, "rb") as stdin:
-        done = subprocess.run(args.prefix + [exe] + argv, cwd=workdir, env=env, capture_output=True, timeout=60,
+        done = subprocess.run(prefix + [exe] + argv, cwd=workdir, env=env, capture_output=True, timeout=60,
                               **({"input": data} if piped else {"stdin": stdin}))
     eol = lambda text: text.replace("\n", args.eol).encode("utf-8", "surrogateescape")
     target = os.path.join(workdir, argv[1] if len(argv) > 1 else "out")
@@ -172,6 +180,7 @@ def main():
     parser.add_argument("--eol", default="lf", choices=["lf", "crlf"])
     parser.add_argument("--shim", default="", help="fault shim to preload into --preloadable")
     parser.add_argument("--preloadable", default="", help="a dynamically linked build of the converter")
+    parser.add_argument("--guest-env-option", default="", help="prefix option that sets the environment of the program it runs (qemu: -E)")
     parser.add_argument("--group", default="")
     parser.add_argument("--seed", type=int, default=20261206)
     args = parser.parse_args()
