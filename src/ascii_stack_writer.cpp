@@ -41,6 +41,9 @@ constexpr char digit_pairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// The two characters of 0..99.
+const char* digit_pair(std::size_t value) { return digit_pairs + 2 * value; }
+
 char* reference_number_text(char* out, double value) {
     // Never fails: 16 characters hold any "%g" text of 6 significant digits.
     return std::to_chars(out, out + 16, value, std::chars_format::general, 6).ptr;
@@ -85,10 +88,9 @@ std::uint32_t six_digits(double magnitude, int binary_exponent, int& decimal_exp
 
 // Digits 100000..999999 as six characters at out.
 void write_six_digits(char* out, std::uint32_t digits) {
-    std::uint32_t high = digits / 10000, middle = digits / 100 % 100, low = digits % 100;
-    std::memcpy(out, digit_pairs + 2 * high, 2);
-    std::memcpy(out + 2, digit_pairs + 2 * middle, 2);
-    std::memcpy(out + 4, digit_pairs + 2 * low, 2);
+    std::memcpy(out, digit_pair(digits / 10000), 2);
+    std::memcpy(out + 2, digit_pair(digits / 100 % 100), 2);
+    std::memcpy(out + 4, digit_pair(digits % 100), 2);
 }
 
 int significant_length(const char* six) {
@@ -124,7 +126,7 @@ char* write_scientific(char* out, const char* six, int length, int decimal_expon
     *out++ = decimal_exponent < 0 ? '-' : '+';
     // Two digits: the fast path only meets exponents from -17 to 28.
     int magnitude = decimal_exponent < 0 ? -decimal_exponent : decimal_exponent;
-    std::memcpy(out, digit_pairs + 2 * magnitude, 2);
+    std::memcpy(out, digit_pair(static_cast<std::size_t>(magnitude)), 2);
     return out + 2;
 }
 
