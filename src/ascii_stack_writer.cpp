@@ -104,7 +104,7 @@ int significant_length(const char* six) {
 // text's end where it is shorter: out has room for them (see format_number).
 char* write_fixed(char* out, const char* six, int length, int decimal_exponent) {
     if (decimal_exponent < 0) {
-        std::memcpy(out, "0.0000", 6);
+        std::copy_n("0.0000", 6, out);
         out += 1 - decimal_exponent;
         std::memcpy(out, six, 8);
         return out + length;
