@@ -23,9 +23,10 @@ constexpr std::size_t read_block_size = std::size_t{64} * 1024;
 // The fast path finds the six digits with one correctly rounded
 // multiplication or division by an exact power of ten, which is off from
 // the exact scaled value by at most half an ulp (2^-34 below 2^20). Where
-// the scaled value lies further than twice that from a half-integer, its
-// rounding is the exact value's rounding; everywhere else (exact ties among
-// them, which round to even) std::to_chars decides.
+// the scaled value lies further than tie_margin (four times that) from a
+// half-integer, its rounding is the exact value's rounding; everywhere else
+// (exact ties among them, which round to even) std::to_chars decides, as it
+// does for every value outside the fast exponent range.
 
 constexpr int significant_digits = 6;
 constexpr double smallest_six_digits = 100000.0;
