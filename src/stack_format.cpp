@@ -71,6 +71,8 @@ recognition_result detect_stack_format(int input, unsigned char (&probe)[probe_s
         return recognised;
     }
 
+    // The input has ended; a terminal could still hand over more, which must
+    // not land behind a gap in the probe.
     if (signature_read < static_cast<long>(signature_size)) return not_recognised;
     long rest_read = read_up_to(input, probe + signature_size, probe_size - signature_size);
     if (rest_read < 0) return recognition_read_failed;

@@ -17,7 +17,6 @@ enum stack_precision { single_precision, double_precision };
 
 constexpr std::size_t header_field_count = 12;
 constexpr std::size_t nodata_field_index = 5;
-constexpr std::size_t max_number_size = 8;
 // The start of the input that recognition reads: one double-precision
 // header, or a single-precision header and 12 cells.
 constexpr std::size_t probe_size = 96;
