@@ -1,6 +1,6 @@
 // Nanoseconds per number for format_number, std::to_chars and snprintf("%g"),
 // on the benchmark's stack values and on random bit patterns.
-#include "ascii_stack_writer.h"
+#include "number_text.h"
 
 #include <benchmark/benchmark.h>
 

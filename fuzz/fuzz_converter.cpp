@@ -2,6 +2,7 @@
 // nothing written unless recognised as a binary stack, then 12 + N lines for
 // N complete cells, every one ending at a line end; number text as printf's.
 #include "ascii_stack_writer.h"
+#include "number_text.h"
 #include "stack_format.h"
 
 #include <sys/mman.h>
@@ -17,7 +18,8 @@
 namespace {
 int file_holding(const std::uint8_t* data, std::size_t size) {
     int file = memfd_create("ostrel-fuzz", 0);
-    if (file < 0 || write(file, data, size) != static_cast<ssize_t>(size) || lseek(file, 0, SEEK_SET) != 0) std::abort();
+    bool written = file >= 0 && write(file, data, size) == static_cast<ssize_t>(size);
+    if (!written || lseek(file, 0, SEEK_SET) != 0) std::abort();
     return file;
 }
 }  // namespace
@@ -37,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t expected_lines = converted ? size / number_size(precision) : 0;
     if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) != expected_lines) std::abort();
     if (!text.empty() && text.back() != '\n') std::abort();
-    if (size >= 4 && std::memcmp(data, "ncol", 4) == 0 && (recognition != recognised || format_name != "ascii")) std::abort();
+    bool ascii_form = size >= 4 && std::memcmp(data, "ncol", 4) == 0;
+    if (ascii_form && (recognition != recognised || format_name != "ascii")) std::abort();
     for (std::size_t offset = 0; offset + 8 <= size; offset += 8) {  // number text against the C library's
         double value;
         std::memcpy(&value, data + offset, sizeof value);

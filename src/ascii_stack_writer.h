@@ -13,9 +13,4 @@ enum conversion_result { conversion_complete, conversion_read_failed, conversion
 conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,
                                    stack_precision precision);
 
-// The text of a number as printf's "%g" gives it in the C locale, starting
-// at out; returns its end. out needs room for 16 characters: bytes past the
-// text's end, up to those 16, may be overwritten.
-char* format_number(char* out, double value);
-
 #endif

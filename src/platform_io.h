@@ -25,9 +25,12 @@ int open_input_file(const native_string& path);
 // until empty_if_regular: it may still turn out to be the input.
 int open_output_file(const native_string& path);
 
-// True only when both open files are one file: the same device and inode,
-// or volume and file index, whatever paths or links led to them.
-bool same_open_file(int first, int second);
+enum file_relation { different_files, same_file, relation_unknown };
+
+// Whether two open files are one file: the same device and inode, or volume
+// and file index, whatever paths or links led to them. relation_unknown when
+// either cannot be told, which the caller must treat as possibly the same.
+file_relation relation_between(int first, int second);
 
 // Truncates a regular file to nothing; pipes and devices are left as they are.
 bool empty_if_regular(int file);

@@ -14,11 +14,12 @@ bool is_directory(int file) {
 }
 
 // A write that fails half-way (a full disk) leaves part of a line; cutting it
-// off again keeps the file ending at a line end.
-void cut_partial_write(int file, std::size_t written) {
-    if (written == 0) return;
+// off again keeps the file ending at a line end. False where it cannot (a
+// pipe keeps what it was given).
+bool cut_partial_write(int file, std::size_t written) {
+    if (written == 0) return true;
     off_t end = lseek(file, 0, SEEK_CUR);
-    if (end >= static_cast<off_t>(written)) (void)ftruncate(file, end - static_cast<off_t>(written));
+    return end >= static_cast<off_t>(written) && ftruncate(file, end - static_cast<off_t>(written)) == 0;
 }
 
 }  // namespace
@@ -34,10 +35,11 @@ int open_input_file(const native_string& path) {
 
 int open_output_file(const native_string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }
 
-bool same_open_file(int first, int second) {
+file_relation relation_between(int first, int second) {
     struct stat first_info {}, second_info {};
-    return fstat(first, &first_info) == 0 && fstat(second, &second_info) == 0 &&
-           first_info.st_dev == second_info.st_dev && first_info.st_ino == second_info.st_ino;
+    if (fstat(first, &first_info) != 0 || fstat(second, &second_info) != 0) return relation_unknown;
+    bool same = first_info.st_dev == second_info.st_dev && first_info.st_ino == second_info.st_ino;
+    return same ? same_file : different_files;
 }
 
 bool empty_if_regular(int file) {

@@ -67,13 +67,19 @@ int open_output_file(const native_string& path) {
     return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
 
-bool same_open_file(int first, int second) {
+// Only files on disk have a volume and an index; a pipe or a device is
+// never the same file as anything empty_if_regular would truncate.
+file_relation relation_between(int first, int second) {
+    if (GetFileType(handle_of(first)) != FILE_TYPE_DISK || GetFileType(handle_of(second)) != FILE_TYPE_DISK)
+        return different_files;
     BY_HANDLE_FILE_INFORMATION first_info{}, second_info{};
-    return GetFileInformationByHandle(handle_of(first), &first_info) &&
-           GetFileInformationByHandle(handle_of(second), &second_info) &&
-           first_info.dwVolumeSerialNumber == second_info.dwVolumeSerialNumber &&
-           first_info.nFileIndexHigh == second_info.nFileIndexHigh &&
-           first_info.nFileIndexLow == second_info.nFileIndexLow;
+    if (!GetFileInformationByHandle(handle_of(first), &first_info) ||
+        !GetFileInformationByHandle(handle_of(second), &second_info))
+        return relation_unknown;
+    bool same = first_info.dwVolumeSerialNumber == second_info.dwVolumeSerialNumber &&
+                first_info.nFileIndexHigh == second_info.nFileIndexHigh &&
+                first_info.nFileIndexLow == second_info.nFileIndexLow;
+    return same ? same_file : different_files;
 }
 
 bool empty_if_regular(int file) {

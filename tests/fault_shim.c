@@ -1,40 +1,82 @@
-/* Preloaded into the converter. OSTREL_FAULT=EIO=N: reads of files fail with
- * EIO once N bytes have been read; EOF=N: they end there; ENOSPC=N: writes to
- * files fail with ENOSPC once N bytes have been written. Descriptors 0 to 2
- * are left alone. */
+/* Preloaded into the converter to make its calls fail. OSTREL_FAULT holds
+ * one or more KIND=N, separated by commas:
+ *   EIO=N, EOF=N  reads fail with EIO, or end, once N bytes have been read
+ *   ENOSPC=N      writes fail with ENOSPC once N bytes have been written
+ *   SHORT=N       every read and every write moves at most N bytes
+ *   EINTR=N       the N-th read and the N-th write fail with EINTR
+ *   close=N, fstat=N, ftruncate=N   the N-th such call fails with EIO
+ *   calloc=N      an allocation of N zeroed bytes fails
+ * Reads and writes count only descriptors from 3 on, not the console. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
+#include <sys/types.h>
 
-typedef ssize_t (*transfer)(int, void*, size_t);
-static size_t done[2]; /* bytes read, bytes written */
+extern void* __libc_calloc(size_t, size_t);
+static size_t done[2], calls[2]; /* bytes and calls: reads, writes */
 
-/* The number of bytes the next call may move: count, less once a limit is near;
- * -1 with errno set once it is reached. */
-static ssize_t allowed(int fd, int writing, size_t count, int* at_end) {
-    const char* fault = getenv("OSTREL_FAULT");
-    const char* kind = writing ? "ENOSPC=" : strncmp(fault ? fault : "", "EOF=", 4) == 0 ? "EOF=" : "EIO=";
-    *at_end = 0;
-    if (fd < 3 || !fault || strncmp(fault, kind, strlen(kind)) != 0) return (ssize_t)count;
-    size_t limit = strtoull(fault + strlen(kind), NULL, 10);
-    if (done[writing] < limit) return (ssize_t)(limit - done[writing] < count ? limit - done[writing] : count);
-    *at_end = kind[1] == 'O';
-    errno = writing ? ENOSPC : EIO;
-    return -1;
+/* Whether the fault names this kind; its number in *n. */
+static int fault_is(const char* kind, size_t* n) {
+    size_t length = strlen(kind);
+    for (const char* at = getenv("OSTREL_FAULT"); at; at = strchr(at, ',') ? strchr(at, ',') + 1 : NULL)
+        if (strncmp(at, kind, length) == 0 && at[length] == '=') {
+            *n = strtoull(at + length + 1, NULL, 10);
+            return 1;
+        }
+    return 0;
+}
+
+/* Counts the call; true, with errno set, when it is the one to fail. */
+static int fails(const char* kind, size_t* count) {
+    size_t n;
+    if (!fault_is(kind, &n) || ++*count != n) return 0;
+    errno = EIO;
+    return 1;
 }
 
 static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
+    typedef ssize_t (*transfer)(int, void*, size_t);
     transfer real = (transfer)dlsym(RTLD_NEXT, writing ? "write" : "read");
-    int at_end;
-    ssize_t may = allowed(fd, writing, count, &at_end);
-    if (may < 0) return at_end ? 0 : -1;
-    ssize_t result = real(fd, buffer, (size_t)may);
-    if (result > 0 && fd >= 3) done[writing] += (size_t)result;
+    size_t n, room = count;
+    if (fd < 3) return real(fd, buffer, count);
+    if (fault_is("EINTR", &n) && ++calls[writing] == n) return errno = EINTR, -1;
+    if (fault_is("SHORT", &n) && n < room) room = n;
+    int ends = !writing && fault_is("EOF", &n);
+    if (ends || fault_is(writing ? "ENOSPC" : "EIO", &n)) {
+        if (done[writing] >= n && ends) return 0;
+        if (done[writing] >= n) return errno = writing ? ENOSPC : EIO, -1;
+        if (n - done[writing] < room) room = n - done[writing];
+    }
+    ssize_t result = real(fd, buffer, room);
+    if (result > 0) done[writing] += (size_t)result;
     return result;
 }
 
 ssize_t read(int fd, void* buffer, size_t count) { return moved(fd, buffer, count, 0); }
 ssize_t write(int fd, const void* data, size_t count) { return moved(fd, (void*)data, count, 1); }
+
+static size_t close_calls, fstat_calls, ftruncate_calls;
+int close(int fd) { return fails("close", &close_calls) ? -1 : ((int (*)(int))dlsym(RTLD_NEXT, "close"))(fd); }
+/* With 64-bit offsets, 32-bit programs call the ...64 names. */
+#define FSTAT(name)                                                  \
+    int name(int fd, void* info) {                                   \
+        if (fails("fstat", &fstat_calls)) return -1;                 \
+        return ((int (*)(int, void*))dlsym(RTLD_NEXT, #name))(fd, info); \
+    }
+#define FTRUNCATE(name, offset)                                         \
+    int name(int fd, offset size) {                                     \
+        if (fails("ftruncate", &ftruncate_calls)) return -1;            \
+        return ((int (*)(int, offset))dlsym(RTLD_NEXT, #name))(fd, size); \
+    }
+FSTAT(fstat)
+FSTAT(fstat64)
+FTRUNCATE(ftruncate, off_t)
+FTRUNCATE(ftruncate64, off64_t)
+
+void* calloc(size_t count, size_t size) {
+    size_t n;
+    if (fault_is("calloc", &n) && count * size == n) return errno = ENOMEM, NULL;
+    return __libc_calloc(count, size);
+}
