@@ -17,7 +17,6 @@ namespace {
 // does for every value outside the fast exponent range.
 
 constexpr int significant_digits = 6;
-constexpr double smallest_six_digits = 100000.0;
 constexpr double past_six_digits = 1000000.0;
 constexpr double tie_margin = 0x1p-32;
 constexpr int largest_exact_power = 22;
@@ -58,11 +57,14 @@ double scaled_to_six_digits(double magnitude, int decimal_exponent) {
 // exponent of the first; 0 when the fast path cannot prove them.
 std::uint32_t six_digits(double magnitude, int binary_exponent, int& decimal_exponent) {
     // The estimate is the exponent or one below it; scaled, the magnitude is
-    // then at least 100000 (rounding is monotonic and 100000 is exact).
+    // then at least 100000 (rounding is monotonic and 100000 is exact), and
+    // below 2000000. Scaled again by the exponent above, it is below 200000,
+    // and at least 100000 but where the magnitude lies within an ulp below a
+    // power of ten: there it may round to just under 100000, 99999.99999...,
+    // whose digits round up to 100000 below, which is right for it too.
     decimal_exponent = decimal_exponent_estimate(binary_exponent);
     double scaled = scaled_to_six_digits(magnitude, decimal_exponent);
     if (scaled >= past_six_digits) scaled = scaled_to_six_digits(magnitude, ++decimal_exponent);
-    if (scaled < smallest_six_digits || scaled >= past_six_digits) return 0;
 
     auto digits = static_cast<std::uint32_t>(scaled);
     double fraction = scaled - digits;  // exact: both lie in one binade of 2^-33 steps

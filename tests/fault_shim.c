@@ -1,5 +1,5 @@
 /* Preloaded into the converter to make its calls fail. OSTREL_FAULT holds
- * one or more KIND=N, separated by commas:
+ * one or more KIND=N, joined by "+" (qemu's -E takes commas for itself):
  *   EIO=N, EOF=N  reads fail with EIO, or end, once N bytes have been read
  *   ENOSPC=N      writes fail with ENOSPC once N bytes have been written
  *   SHORT=N       every read and every write moves at most N bytes
@@ -20,7 +20,7 @@ static size_t done[2], calls[2]; /* bytes and calls: reads, writes */
 /* Whether the fault names this kind; its number in *n. */
 static int fault_is(const char* kind, size_t* n) {
     size_t length = strlen(kind);
-    for (const char* at = getenv("OSTREL_FAULT"); at; at = strchr(at, ',') ? strchr(at, ',') + 1 : NULL)
+    for (const char* at = getenv("OSTREL_FAULT"); at; at = strchr(at, '+') ? strchr(at, '+') + 1 : NULL)
         if (strncmp(at, kind, length) == 0 && at[length] == '=') {
             *n = strtoull(at + length + 1, NULL, 10);
             return 1;
