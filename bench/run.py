@@ -37,38 +37,42 @@ def compare(kind, stack, programs, runs, work):
             times[name].append(elapsed)
             cpu[name].append(used)
             memory[name] = max(memory[name], rss)
-    for name in ("Ostrel", "straightforward", "buffered"):
+    for name in (name for name in programs if name != "floor"):
         if not filecmp.cmp(reference, os.path.join(work, name + ".txt"), shallow=False):
             sys.exit(f"{name} wrote other bytes than Ostrel for the {kind} stack")
     # The same per-line writes to /dev/null: the system's share of each write
     # is then small and steady, so the CPU time left is the converter's own.
-    null_cpu = {"Ostrel": [], "floor": []}
+    null_cpu = {name: [] for name in programs if name.startswith("Ostrel") or name == "floor"}
     for _ in range(3 * runs):  # cheap runs, and the figure is small: more of them
         for name in null_cpu:
             null_cpu[name].append(timed([programs[name], reference if name == "floor" else stack, os.devnull])[2])
-    null_over = [(o - f) / lines * 1e9 for o, f in zip(null_cpu["Ostrel"], null_cpu["floor"])]
     median = {name: statistics.median(t) for name, t in times.items()}
     median_cpu = {name: statistics.median(t) for name, t in cpu.items()}
-    ratios = [o / f for o, f in zip(times["Ostrel"], times["floor"])]  # pairs run back to back
-    cpu_over = [(o - f) / lines * 1e9 for o, f in zip(cpu["Ostrel"], cpu["floor"])]
+    spread = lambda values: (statistics.median(values), min(values), max(values))
+    converters = [name for name in programs if name.startswith("Ostrel")]
+    # pairs run back to back
+    to_floor = {name: spread([o / f for o, f in zip(times[name], times["floor"])]) for name in converters}
+    cpu_over = {name: spread([(o - f) / lines * 1e9 for o, f in zip(cpu[name], cpu["floor"])]) for name in converters}
+    null_over = {name: spread([(o - f) / lines * 1e9 for o, f in zip(null_cpu[name], null_cpu["floor"])])
+                 for name in converters}
     print(f"\n{kind} stack, {lines - 12:,} cells, median (min-max) of {runs} alternated runs")
     print("| program | wall s | CPU s (user + sys) | lines/s | peak RSS MiB |\n|---|---|---|---|---|")
     for name in programs:
         print(f"| {name} | {median[name]:.3f} ({min(times[name]):.3f}-{max(times[name]):.3f}) | "
               f"{median_cpu[name]:.3f} ({min(cpu[name]):.3f}-{max(cpu[name]):.3f}) | {lines / median[name]:,.0f} | {memory[name]:.1f} |")
     return {"median": median, "memory": memory, "lines": lines,
-            "to_floor": (statistics.median(ratios), min(ratios), max(ratios)),
-            "cpu_over": (statistics.median(cpu_over), min(cpu_over), max(cpu_over)),
-            "null_over": (statistics.median(null_over), min(null_over), max(null_over)),
+            "to_floor": to_floor, "cpu_over": cpu_over, "null_over": null_over,
             "null_cpu": {name: statistics.median(t) for name, t in null_cpu.items()}}
 
 def startup(programs, example, work, runs=20):
+    """Median ms of each converter on the example, and of true, alternated."""
     true = shutil.which("true") or "/bin/true"
-    ostrel, floor = [], []
+    times = {name: [] for name in programs if name.startswith("Ostrel")}
+    times["true"] = []
     for _ in range(runs):
-        ostrel.append(timed([programs["Ostrel"], example, os.path.join(work, "example.txt")])[0])
-        floor.append(timed([true])[0])
-    return statistics.median(ostrel) * 1000, statistics.median(floor) * 1000
+        for name in times:
+            times[name].append(timed([true] if name == "true" else [programs[name], example, os.path.join(work, "x.txt")])[0])
+    return {name: statistics.median(t) * 1000 for name, t in times.items()}
 
 def verdict(ok): return "met" if ok else "MISSED"
 
@@ -79,11 +83,13 @@ def main():
     parser.add_argument("--cells", type=int, default=2_000_000)
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--large", type=int, default=0, help="also measure memory on a double stack of this many cells")
+    parser.add_argument("--static-bin-dir", default="", help="a static build's folder, to time its Ostrel as well")
     args = parser.parse_args()
     bins = os.path.abspath(args.bin_dir)
     programs = {"Ostrel": os.path.join(bins, "Ostrel"), "floor": os.path.join(bins, "bench", "bench_floor"),
                 "straightforward": os.path.join(bins, "bench", "bench_straightforward"),
                 "buffered": os.path.join(bins, "bench", "bench_buffered")}
+    if args.static_bin_dir: programs["Ostrel static"] = os.path.join(os.path.abspath(args.static_bin_dir), "Ostrel")
     LAUNCHER.append(os.path.join(bins, "bench", "bench_resource_usage"))
     with tempfile.TemporaryDirectory(dir=os.environ.get("OSTREL_BENCH_DIR")) as work:
         results = {}
@@ -92,27 +98,32 @@ def main():
             make_stack(stack, typecode, args.cells, 7)
             results[kind] = compare(kind, stack, programs, args.runs, work)
             os.remove(stack)
-        started, floor_start = startup(programs, os.path.join(here, "..", "examples", "example_double.stack"), work)
+        started = startup(programs, os.path.join(here, "..", "examples", "example_double.stack"), work)
         large_rss = None
         if args.large:
             stack = os.path.join(work, "large.stack")
             make_stack(stack, "d", args.large, 8)
             large_rss = timed([programs["Ostrel"], stack, os.path.join(work, "large.txt")])[1]
-    print(f"\nstart-up on the 112-byte example, median of 20: Ostrel {started:.2f} ms, true {floor_start:.2f} ms")
+    print("\nstart-up on the 112-byte example, median of 20 alternated: " +
+          ", ".join(f"{name} {ms:.2f} ms" for name, ms in started.items()))
     print("\ntargets")
     for kind, result in results.items():
         median, memory = result["median"], result["memory"]
-        (to_floor, low, high), (over, over_low, over_high) = result["to_floor"], result["cpu_over"]
-        null_over, null_low, null_high = result["null_over"]
-        speedup = median["straightforward"] / median["Ostrel"]
-        print(f"- {kind}: Ostrel/floor {to_floor:.3f} ({low:.3f}-{high:.3f}; at most 1.05: {verdict(to_floor <= 1.05)}); "
-              f"CPU over the floor {over:.1f} ns a line into a file ({over_low:.1f}-{over_high:.1f}), "
-              f"{null_over:.1f} ns into /dev/null ({null_low:.1f}-{null_high:.1f}; CPU s {result['null_cpu']['Ostrel']:.3f} "
-              f"against {result['null_cpu']['floor']:.3f}; at most 30: {verdict(null_over <= 30)}); "
-              f"straightforward/Ostrel {speedup:.2f} (at least 1.3: {verdict(speedup >= 1.3)}); "
-              f"peak RSS {memory['Ostrel']:.1f} MiB (at most 4: {verdict(memory['Ostrel'] <= 4)}); "
-              f"buffered/Ostrel {median['buffered'] / median['Ostrel']:.3f}")
-    print(f"- start-up: {started - floor_start:+.2f} ms over true (within 1.5: {verdict(started - floor_start <= 1.5)})")
+        for name in result["to_floor"]:
+            (to_floor, low, high), (over, over_low, over_high) = result["to_floor"][name], result["cpu_over"][name]
+            null_over, null_low, null_high = result["null_over"][name]
+            speedup = median["straightforward"] / median[name]
+            print(f"- {kind}, {name}: Ostrel/floor {to_floor:.3f} ({low:.3f}-{high:.3f}; at most 1.05: "
+                  f"{verdict(to_floor <= 1.05)}); CPU over the floor {over:.1f} ns a line into a file "
+                  f"({over_low:.1f}-{over_high:.1f}), {null_over:.1f} ns into /dev/null ({null_low:.1f}-{null_high:.1f}; "
+                  f"CPU s {result['null_cpu'][name]:.3f} against {result['null_cpu']['floor']:.3f}; at most 30: "
+                  f"{verdict(null_over <= 30)}); straightforward/Ostrel {speedup:.2f} (at least 1.3: "
+                  f"{verdict(speedup >= 1.3)}); peak RSS {memory[name]:.1f} MiB (at most 4: {verdict(memory[name] <= 4)}); "
+                  f"buffered/Ostrel {median['buffered'] / median[name]:.3f}")
+    for name in started:
+        if name != "true":
+            over = started[name] - started["true"]
+            print(f"- start-up, {name}: {over:+.2f} ms over true (within 3: {verdict(over <= 3)})")
     if large_rss is not None:
         print(f"- {args.large:,} cells: peak RSS {large_rss:.1f} MiB (at most 4: {verdict(large_rss <= 4)})")
 

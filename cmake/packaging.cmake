@@ -91,7 +91,12 @@ else()
   install(FILES ${PROJECT_BINARY_DIR}/Ostrel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ostrel)
-  set(CPACK_GENERATOR DEB RPM)
+  # The .rpm needs rpmbuild; where it is missing only the .deb is made.
+  find_program(RPMBUILD_EXECUTABLE rpmbuild)
+  set(CPACK_GENERATOR DEB)
+  if(RPMBUILD_EXECUTABLE)
+    list(APPEND CPACK_GENERATOR RPM)
+  endif()
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
