@@ -24,11 +24,11 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   set(ENV{SOURCE_DATE_EPOCH} ${commit_time})
 endif()
 set(ostrel_source_date_epoch $ENV{SOURCE_DATE_EPOCH})
-string(TIMESTAMP ostrel_release_month "%B %Y" UTC)
+string(TIMESTAMP ostrel_release_date "%Y-%m-%d" UTC)
 string(TIMESTAMP ostrel_debian_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 string(TIMESTAMP ostrel_rpm_date "%a %b %d %Y" UTC)
 
-# The man page carries the version and the release's month.
+# The man page carries the version and the release's date.
 configure_file(doc/Ostrel.1.in Ostrel.1 @ONLY)
 function(ostrel_gzip name)
   add_custom_command(OUTPUT ${name}.gz
