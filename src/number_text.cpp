@@ -19,8 +19,9 @@ namespace {
 constexpr int significant_digits = 6;
 constexpr double past_six_digits = 1000000.0;
 constexpr double tie_margin = 0x1p-32;
-constexpr int largest_exact_power = 22;
-constexpr double exact_powers_of_ten[largest_exact_power + 1] = {
+// 10^0 to 10^22, every power of ten a double holds exactly: the fast
+// exponent range below never needs a shift beyond them.
+constexpr double exact_powers_of_ten[] = {
     1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
 };
@@ -91,32 +92,35 @@ int significant_length(const char* six) {
 }
 
 // "%g" picks fixed notation for decimal exponents -4 to 5, then drops
-// trailing zeros and a bare point. Copies are of a fixed 8 bytes, past the
-// text's end where it is shorter: out has room for them (see format_number).
+// trailing zeros and a bare point. Copies are of a fixed size, as many
+// characters as the longest text needs, past the text's end where it is
+// shorter: out has room for them (see format_number), six has its zeros.
 char* write_fixed(char* out, const char* six, int length, int decimal_exponent) {
     if (decimal_exponent < 0) {
-        std::copy_n("0.0000", 6, out);
+        std::copy_n("0.000", 5, out);
         out += 1 - decimal_exponent;
-        std::memcpy(out, six, 8);
+        std::memcpy(out, six, 6);
         return out + length;
     }
     int integer_length = decimal_exponent + 1;
-    std::memcpy(out, six, 8);
+    std::memcpy(out, six, 6);
     if (length <= integer_length) return out + integer_length;
     out[integer_length] = '.';
-    std::memcpy(out + integer_length + 1, six + integer_length, 8);
+    std::memcpy(out + integer_length + 1, six + integer_length, 5);
     return out + length + 1;
 }
 
 char* write_scientific(char* out, const char* six, int length, int decimal_exponent) {
     out[0] = six[0];
     out[1] = '.';
-    std::memcpy(out + 2, six + 1, 8);
+    std::memcpy(out + 2, six + 1, 5);
     out += length > 1 ? length + 1 : 1;
     *out++ = 'e';
-    *out++ = decimal_exponent < 0 ? '-' : '+';
+    // Scientific exponents lie below -4 or from 6 up, so below 6 is below zero.
+    bool negative_exponent = decimal_exponent < significant_digits;
+    *out++ = negative_exponent ? '-' : '+';
     // Two digits: the fast path only meets exponents from -17 to 28.
-    int magnitude = decimal_exponent < 0 ? -decimal_exponent : decimal_exponent;
+    int magnitude = negative_exponent ? -decimal_exponent : decimal_exponent;
     std::memcpy(out, digit_pair(static_cast<std::size_t>(magnitude)), 2);
     return out + 2;
 }

@@ -1,7 +1,6 @@
 #include "platform_io.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,9 +71,8 @@ bool write_all(int file, const char* data, std::size_t count) {
 bool close_file(int file) { return ::close(file) == 0; }
 
 void print_line(console_stream stream, const std::string& text) {
-    std::FILE* file = stream == standard_output ? stdout : stderr;
-    std::fputs((text + '\n').c_str(), file);
-    std::fflush(file);
+    std::string line = text + '\n';
+    write_all(stream == standard_output ? STDOUT_FILENO : STDERR_FILENO, line.data(), line.size());
 }
 
 std::string printable_path(const native_string& path) { return path; }

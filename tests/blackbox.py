@@ -101,7 +101,7 @@ CASES = [
     ("same", "hard link", S24, ["in", "hard"], 98, "", "output file is the same as input file hard\n", "INPUT"),
     ("same", "ascii input, same path", b"ncols", ["in", "in"], 98, "", SAME, "INPUT"),
     ("faults", "disk full at first line", S24, ["in", "/dev/full"], 98, "", error("writing output", "/dev/full"), None),
-    ("faults", "disk full inside the first line", S24, "ENOSPC=5", 98, "", NOT_WRITTEN, ""),
+    ("faults", "disk full after one byte", S24, "ENOSPC=1", 98, "", NOT_WRITTEN, ""),
     ("faults", "disk full, and the cut fails", S24, "ENOSPC=5+ftruncate=2", 98, "", NOT_WRITTEN, "stack"),
     ("faults", "disk full after 100 bytes", S24, "ENOSPC=100", 98, "", NOT_WRITTEN, lines_within(S24_TEXT, 100)),
     ("faults", "disk full mid-cells", THIRDS, "ENOSPC=5000", 98, "", NOT_WRITTEN, lines_within(THIRDS_TEXT, 5000)),
