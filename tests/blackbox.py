@@ -105,6 +105,8 @@ CASES = [
     ("faults", "disk full, and the cut fails", S24, "ENOSPC=5+ftruncate=2", 98, "", NOT_WRITTEN, "stack"),
     ("faults", "disk full after 100 bytes", S24, "ENOSPC=100", 98, "", NOT_WRITTEN, lines_within(S24_TEXT, 100)),
     ("faults", "disk full mid-cells", THIRDS, "ENOSPC=5000", 98, "", NOT_WRITTEN, lines_within(THIRDS_TEXT, 5000)),
+    ("faults", "a write moves nothing after 100 bytes", D2, "ZERO=100", 98, "", NOT_WRITTEN,
+     lines_within(D2_TEXT, 100)),
     ("faults", "pipe write fails after 100 bytes", D2, "ENOSPC=100 in /dev/stdout", 98, D2_TEXT[:100],
      error("writing output", "/dev/stdout"), None),
     # 20100 bytes: the probe (the header), 2500 cells and 4 bytes

@@ -1,7 +1,7 @@
 /* Preloaded into the converter to make its calls fail. OSTREL_FAULT holds
  * one or more KIND=N, joined by "+" (qemu's -E takes commas for itself):
  *   EIO=N, EOF=N  reads fail with EIO, or end, once N bytes have been read
- *   ENOSPC=N      writes fail with ENOSPC once N bytes have been written
+ *   ENOSPC=N, ZERO=N  writes fail with ENOSPC, or move nothing, once N bytes are written
  *   SHORT=N       every read and every write moves at most N bytes
  *   EINTR=N       the N-th read and the N-th write fail with EINTR
  *   close=N, fstat=N, ftruncate=N   the N-th such call fails with EIO
@@ -43,7 +43,7 @@ static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
     if (fd < 3) return real(fd, buffer, count);
     if (fault_is("EINTR", &n) && ++calls[writing] == n) return errno = EINTR, -1;
     if (fault_is("SHORT", &n) && n < room) room = n;
-    int ends = !writing && fault_is("EOF", &n);
+    int ends = fault_is(writing ? "ZERO" : "EOF", &n);
     if (ends || fault_is(writing ? "ENOSPC" : "EIO", &n)) {
         if (done[writing] >= n && ends) return 0;
         if (done[writing] >= n) return errno = writing ? ENOSPC : EIO, -1;
