@@ -72,7 +72,7 @@ def startup(programs, example, work, runs=20):
     for _ in range(runs):
         for name in times:
             times[name].append(timed([true] if name == "true" else [programs[name], example, os.path.join(work, "x.txt")])[0])
-    return {name: statistics.median(t) * 1000 for name, t in times.items()}
+    return {name: [1000 * statistics.median(t), 1000 * min(t), 1000 * max(t)] for name, t in times.items()}
 
 def verdict(ok): return "met" if ok else "MISSED"
 
@@ -105,7 +105,7 @@ def main():
             make_stack(stack, "d", args.large, 8)
             large_rss = timed([programs["Ostrel"], stack, os.path.join(work, "large.txt")])[1]
     print("\nstart-up on the 112-byte example, median of 20 alternated: " +
-          ", ".join(f"{name} {ms:.2f} ms" for name, ms in started.items()))
+          ", ".join(f"{name} {ms:.2f} ms ({low:.2f}-{high:.2f})" for name, (ms, low, high) in started.items()))
     print("\ntargets")
     for kind, result in results.items():
         median, memory = result["median"], result["memory"]
@@ -122,7 +122,7 @@ def main():
                   f"buffered/Ostrel {median['buffered'] / median[name]:.3f}")
     for name in started:
         if name != "true":
-            over = started[name] - started["true"]
+            over = started[name][0] - started["true"][0]
             print(f"- start-up, {name}: {over:+.2f} ms over true (within 3: {verdict(over <= 3)})")
     if large_rss is not None:
         print(f"- {args.large:,} cells: peak RSS {large_rss:.1f} MiB (at most 4: {verdict(large_rss <= 4)})")
