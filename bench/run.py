@@ -64,7 +64,7 @@ def compare(kind, stack, programs, runs, work):
             "to_floor": to_floor, "cpu_over": cpu_over, "null_over": null_over,
             "null_cpu": {name: statistics.median(t) for name, t in null_cpu.items()}}
 
-def startup(programs, example, work, runs=20):
+def startup(programs, example, work, runs=100):
     """Median ms of each converter on the example, and of true, alternated."""
     true = shutil.which("true") or "/bin/true"
     times = {name: [] for name in programs if name.startswith("Ostrel")}
@@ -104,7 +104,7 @@ def main():
             stack = os.path.join(work, "large.stack")
             make_stack(stack, "d", args.large, 8)
             large_rss = timed([programs["Ostrel"], stack, os.path.join(work, "large.txt")])[1]
-    print("\nstart-up on the 112-byte example, median of 20 alternated: " +
+    print("\nstart-up on the 112-byte example, median (min-max) of 100 alternated: " +
           ", ".join(f"{name} {ms:.2f} ms ({low:.2f}-{high:.2f})" for name, (ms, low, high) in started.items()))
     print("\ntargets")
     for kind, result in results.items():
