@@ -184,7 +184,7 @@ def skip_reason(group, argv, fault, args):
     if fault and not args.shim: return "faults are injected by a shim preloaded with LD_PRELOAD, on Linux only"
     if fault and not args.guest_env_option and args.prefix: return "the preloaded shim would act on the prefix too"
     if fault and "calloc" in fault and args.sanitized: return "the sanitizer's allocator comes before the shim"
-    if "/dev/full" in argv and (windows or not os.path.exists("/dev/full")): return "this system has no /dev/full"
+    if "/dev/full" in argv and (windows or not os.path.exists("/dev/full")): return "the system has no /dev/full"
     if windows and any("\udc80" <= c <= "\udcff" for a in argv for c in a):
         return "a Windows command line holds no bytes that are not UTF-8"
     if windows and {"/dev/stdin", "fifo", "/dev/stdout"} & set(argv): return "Windows has no /dev/stdin or FIFOs"
