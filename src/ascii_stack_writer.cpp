@@ -17,20 +17,27 @@ constexpr std::string_view header_labels[header_field_count] = {
 constexpr std::size_t line_capacity = 64;
 constexpr std::size_t read_block_size = std::size_t{64} * 1024;
 
-// Label and number on one line, built in place and handed over with one write.
-bool write_number_line(int output, std::string_view label, double value) {
-    char line[line_capacity];
+// Label and number on one line, built in place at line; returns its length.
+std::size_t number_line(char (&line)[line_capacity], std::string_view label, double value) {
     std::copy_n(label.data(), label.size(), line);
     char* end = format_number(line + label.size(), value);
     *end++ = '\n';
-    return write_all(output, line, static_cast<std::size_t>(end - line));
+    return static_cast<std::size_t>(end - line);
 }
 
-// Writes the numbers in [first, last), a whole number of them, a line each.
-bool write_cells(int output, const unsigned char* first, const unsigned char* last, stack_precision precision) {
-    const std::size_t size = number_size(precision);
-    for (; first != last; first += size)
-        if (!write_number_line(output, {}, decode_number(first, precision))) return false;
+// Writes the numbers in [first, last), a whole number of them, a line each,
+// each handed over with one write. One loop for each precision, so that no
+// cell pays for the choice.
+template <stack_precision precision>
+bool write_cells(int output, const unsigned char* first, const unsigned char* last, double nodata,
+                 std::string_view nodata_line) {
+    char line[line_capacity];
+    for (; first != last; first += number_size(precision)) {
+        double value = decode_number(first, precision);
+        bool written = value == nodata ? write_all(output, nodata_line.data(), nodata_line.size())
+                                       : write_all(output, line, number_line(line, {}, value));
+        if (!written) return false;
+    }
     return true;
 }
 
@@ -39,16 +46,23 @@ bool write_cells(int output, const unsigned char* first, const unsigned char* la
 conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,
                                    stack_precision precision) {
     const std::size_t size = number_size(precision);
+    char line[line_capacity];
     for (std::size_t field = 0; field < header_field_count; ++field)
-        if (!write_number_line(output, header_labels[field], decode_number(probe + field * size, precision)))
+        if (!write_all(output, line, number_line(line, header_labels[field], decode_number(probe + field * size, precision))))
             return conversion_write_failed;
+
+    const double nodata = decode_number(probe + nodata_field_index * size, precision);
+    char nodata_text[line_capacity];
+    const std::string_view nodata_line(nodata_text, number_line(nodata_text, {}, nodata));
+    auto write_whole_cells = precision == single_precision ? write_cells<single_precision> : write_cells<double_precision>;
 
     static unsigned char block[read_block_size];
     std::copy_n(probe, probe_size, block);
     std::size_t start = header_field_count * size, available = probe_size;
     for (;;) {
         std::size_t complete = available - (available - start) % size;
-        if (!write_cells(output, block + start, block + complete, precision)) return conversion_write_failed;
+        if (!write_whole_cells(output, block + start, block + complete, nodata, nodata_line))
+            return conversion_write_failed;
         std::size_t carried = available - complete;  // bytes of a number split across two reads
         std::memmove(block, block + complete, carried);
         long got = read_once(input, block + carried, read_block_size - carried);

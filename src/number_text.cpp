@@ -1,7 +1,7 @@
 // printf's "%g" with six significant digits, in the C locale.
 #include "number_text.h"
 
-#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -9,111 +9,107 @@
 namespace {
 
 // The fast path finds the six digits with one correctly rounded
-// multiplication or division by an exact power of ten, which is off from
-// the exact scaled value by at most half an ulp (2^-34 below 2^20). Where
-// the scaled value lies further than tie_margin (four times that) from a
-// half-integer, its rounding is the exact value's rounding; everywhere else
-// (exact ties among them, which round to even) std::to_chars decides, as it
-// does for every value outside the fast exponent range.
+// multiplication or division by an exact power of ten (times 2^32, which
+// keeps it exact), off from the exact scaled value by at most half an ulp:
+// 2^-34 of a unit below 2^20 units. Where the scaled value lies 2^-32 (four
+// times that) or further from a half-integer, its rounding is the exact
+// value's rounding; everywhere else (exact ties among them, which round to
+// even) std::to_chars decides, as it does for every value outside the fast
+// exponent range.
 
 constexpr int significant_digits = 6;
-constexpr double past_six_digits = 1000000.0;
-constexpr double tie_margin = 0x1p-32;
-// 10^0 to 10^22, every power of ten a double holds exactly: the fast
-// exponent range below never needs a shift beyond them.
-constexpr double exact_powers_of_ten[] = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
-};
-constexpr char digit_pairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// The two characters of 0..99.
-const char* digit_pair(std::size_t value) { return digit_pairs + 2 * value; }
-
-char* reference_number_text(char* out, double value) {
-    // Never fails: 16 characters hold any "%g" text of 6 significant digits.
-    return std::to_chars(out, out + 16, value, std::chars_format::general, 6).ptr;
-}
+constexpr bool host_is_little_endian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 
 // Binary exponents whose decimal exponent, or the one above it, can be
 // reached by an exact power of ten: 10^(5 - E) with |5 - E| <= 22 for E from
 // floor(b log10 2) to one more. Excludes zero, subnormals, infinities, NaN.
 constexpr int lowest_fast_binary_exponent = -56;
 constexpr int highest_fast_binary_exponent = 89;
+constexpr std::size_t exact_power_count = 23;  // 10^0 to 10^22: every power of ten a double holds exactly
+
+// 10^k times 2^scale_exponent, for k from 0 to 22; exact, since 10^k is.
+constexpr std::array<double, exact_power_count> powers_of_ten_times(double two_power) {
+    std::array<double, exact_power_count> powers{};
+    double power = 1;
+    for (double& entry : powers) {
+        entry = power * two_power;
+        power *= 10;
+    }
+    return powers;
+}
+// The scaled value is a 32.32 fixed-point number: six digits, then the fraction.
+constexpr std::array<double, exact_power_count> multipliers = powers_of_ten_times(0x1p32);
+constexpr std::array<double, exact_power_count> divisors = powers_of_ten_times(0x1p-32);
+constexpr double past_six_digits = 1000000 * 0x1p32;
+// 0.5 - 2^-32 as a 32-bit fraction: the lower of the two fractions within
+// 2^-32 of a half.
+constexpr std::uint32_t tie_low_end = 0x7FFFFFFF;
+
+// "000" to "999", each as the characters of a little-endian 24-bit word:
+// the text is put together in 64-bit words, character k in byte k.
+constexpr std::array<std::uint32_t, 1000> make_digit_triples() {
+    std::array<std::uint32_t, 1000> triples{};
+    for (std::uint32_t value = 0; value < triples.size(); ++value)
+        triples[value] = ('0' + value / 100) | ('0' + value / 10 % 10) << 8 | ('0' + value % 10) << 16;
+    return triples;
+}
+constexpr std::array<std::uint32_t, 1000> digit_triples = make_digit_triples();
+constexpr std::uint64_t all_zero_characters = 0x3030303030303030;
 
 // floor(log10(2^binary_exponent)), exact for |binary_exponent| < 1650.
 int decimal_exponent_estimate(int binary_exponent) { return (binary_exponent * 78913) >> 18; }
 
-// magnitude * 10^(5 - decimal_exponent), rounded once.
+// magnitude * 10^(5 - decimal_exponent) * 2^32, rounded once.
 double scaled_to_six_digits(double magnitude, int decimal_exponent) {
     int shift = significant_digits - 1 - decimal_exponent;
-    return shift >= 0 ? magnitude * exact_powers_of_ten[shift] : magnitude / exact_powers_of_ten[-shift];
+    return shift >= 0 ? magnitude * multipliers[shift] : magnitude / divisors[-shift];
 }
 
-// The six significant digits of a positive magnitude with a binary exponent
-// in the fast range, rounded to nearest, as 100000..999999, and the decimal
-// exponent of the first; 0 when the fast path cannot prove them.
-std::uint32_t six_digits(double magnitude, int binary_exponent, int& decimal_exponent) {
-    // The estimate is the exponent or one below it; scaled, the magnitude is
-    // then at least 100000 (rounding is monotonic and 100000 is exact), and
-    // below 2000000. Scaled again by the exponent above, it is below 200000,
-    // and at least 100000 but where the magnitude lies within an ulp below a
-    // power of ten: there it may round to just under 100000, 99999.99999...,
-    // whose digits round up to 100000 below, which is right for it too.
-    decimal_exponent = decimal_exponent_estimate(binary_exponent);
-    double scaled = scaled_to_six_digits(magnitude, decimal_exponent);
-    if (scaled >= past_six_digits) scaled = scaled_to_six_digits(magnitude, ++decimal_exponent);
-
-    auto digits = static_cast<std::uint32_t>(scaled);
-    double fraction = scaled - digits;  // exact: both lie in one binade of 2^-33 steps
-    if (fraction > 0.5 - tie_margin && fraction < 0.5 + tie_margin) return 0;
-    if (fraction > 0.5) ++digits;
-    if (digits == 1000000) {  // 999999.5 and above carry into the next exponent
-        digits = 100000;
-        ++decimal_exponent;
-    }
-    return digits;
+// 100000..999999 as six characters, the first in the word's lowest byte,
+// then two '0's.
+std::uint64_t six_digit_characters(std::uint32_t digits) {
+    std::uint32_t high = digits / 1000, low = digits % 1000;
+    return digit_triples[high] | std::uint64_t{digit_triples[low]} << 24 | all_zero_characters << 48;
 }
 
-// Digits 100000..999999 as six characters at out.
-void write_six_digits(char* out, std::uint32_t digits) {
-    std::memcpy(out, digit_pair(digits / 10000), 2);
-    std::memcpy(out + 2, digit_pair(digits / 100 % 100), 2);
-    std::memcpy(out + 4, digit_pair(digits % 100), 2);
+// The digits up to the last that is not '0': each '0' less '0' is a zero
+// byte, and the trailing ones are the word's leading zero bytes. The first
+// digit is never '0', so the word is never zero.
+int significant_length(std::uint64_t characters) {
+    return 8 - static_cast<int>(static_cast<unsigned>(__builtin_clzll(characters - all_zero_characters)) >> 3);
 }
 
-int significant_length(const char* six) {
-    int length = significant_digits;
-    while (six[length - 1] == '0') --length;
-    return length;
+// All eight characters at out, whatever the processor's byte order.
+void store_characters(char* out, std::uint64_t characters) {
+    if (!host_is_little_endian) characters = __builtin_bswap64(characters);
+    std::memcpy(out, &characters, sizeof characters);
+}
+
+// The characters with a point after the first count of them, stored as
+// eight and eight: the second store overwrites the first's tail.
+void store_with_point(char* out, std::uint64_t characters, int count) {
+    store_characters(out, characters);
+    out[count] = '.';
+    store_characters(out + count + 1, characters >> (8 * count));
 }
 
 // "%g" picks fixed notation for decimal exponents -4 to 5, then drops
-// trailing zeros and a bare point. Copies are of a fixed size, as many
-// characters as the longest text needs, past the text's end where it is
-// shorter: out has room for them (see format_number), six has its zeros.
-char* write_fixed(char* out, const char* six, int length, int decimal_exponent) {
+// trailing zeros and a bare point. Stores write past the text's end where
+// it is shorter: out has room for them (see format_number).
+char* write_fixed(char* out, std::uint64_t characters, int length, int decimal_exponent) {
     if (decimal_exponent < 0) {
-        std::copy_n("0.000", 5, out);
+        std::memcpy(out, "0.000000", 8);
         out += 1 - decimal_exponent;
-        std::memcpy(out, six, 6);
+        store_characters(out, characters);
         return out + length;
     }
     int integer_length = decimal_exponent + 1;
-    std::memcpy(out, six, 6);
-    if (length <= integer_length) return out + integer_length;
-    out[integer_length] = '.';
-    std::memcpy(out + integer_length + 1, six + integer_length, 5);
-    return out + length + 1;
+    store_with_point(out, characters, integer_length);
+    return out + (length > integer_length ? length + 1 : integer_length);
 }
 
-char* write_scientific(char* out, const char* six, int length, int decimal_exponent) {
-    out[0] = six[0];
-    out[1] = '.';
-    std::memcpy(out + 2, six + 1, 5);
+char* write_scientific(char* out, std::uint64_t characters, int length, int decimal_exponent) {
+    store_with_point(out, characters, 1);
     out += length > 1 ? length + 1 : 1;
     *out++ = 'e';
     // Scientific exponents lie below -4 or from 6 up, so below 6 is below zero.
@@ -121,7 +117,8 @@ char* write_scientific(char* out, const char* six, int length, int decimal_expon
     *out++ = negative_exponent ? '-' : '+';
     // Two digits: the fast path only meets exponents from -17 to 28.
     int magnitude = negative_exponent ? -decimal_exponent : decimal_exponent;
-    std::memcpy(out, digit_pair(static_cast<std::size_t>(magnitude)), 2);
+    out[0] = static_cast<char>('0' + magnitude / 10);
+    out[1] = static_cast<char>('0' + magnitude % 10);
     return out + 2;
 }
 
@@ -134,20 +131,41 @@ char* fast_number_text(char* out, double value) {
     if (binary_exponent < lowest_fast_binary_exponent || binary_exponent > highest_fast_binary_exponent)
         return nullptr;
     bool negative = bits >> 63 != 0;
-    int decimal_exponent = 0;
-    std::uint32_t digits = six_digits(negative ? -value : value, binary_exponent, decimal_exponent);
-    if (digits == 0) return nullptr;
+    double magnitude = negative ? -value : value;
 
-    char six[16] = {};  // six digits, and room for the fixed-size copies to read past them
-    write_six_digits(six, digits);
-    int length = significant_length(six);
-    if (negative) *out++ = '-';
+    // The estimate is the exponent or one below it; scaled, the magnitude is
+    // then at least 100000 units (rounding is monotonic and 100000 is exact),
+    // and below 2000000. Scaled again by the exponent above, it is below
+    // 200000, and at least 100000 but where the magnitude lies within an ulp
+    // below a power of ten: there it may round to just under 100000,
+    // 99999.99999..., whose digits round up to 100000 below, which is right
+    // for it too.
+    int decimal_exponent = decimal_exponent_estimate(binary_exponent);
+    double scaled = scaled_to_six_digits(magnitude, decimal_exponent);
+    if (scaled >= past_six_digits) scaled = scaled_to_six_digits(magnitude, ++decimal_exponent);
+
+    // Below 2^52, so exact as an integer but for the dropped bits below 2^-32.
+    auto fixed = static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled));
+    auto fraction = static_cast<std::uint32_t>(fixed);
+    // From 0.5 - 2^-32 up to 0.5 + 2^-32 (not included), the exact value
+    // may lie on either side of a half: not the fast path's to decide.
+    if (static_cast<std::uint32_t>(fraction - tie_low_end) < 2) return nullptr;
+    auto digits = static_cast<std::uint32_t>(fixed >> 32) + (fraction >> 31);
+    if (digits == 1000000) {  // 999999.5 and above carry into the next exponent
+        digits = 100000;
+        ++decimal_exponent;
+    }
+
+    std::uint64_t characters = six_digit_characters(digits);
+    int length = significant_length(characters);
+    *out = '-';
+    out += negative ? 1 : 0;
     if (decimal_exponent >= -4 && decimal_exponent < significant_digits)
-        return write_fixed(out, six, length, decimal_exponent);
-    return write_scientific(out, six, length, decimal_exponent);
+        return write_fixed(out, characters, length, decimal_exponent);
+    return write_scientific(out, characters, length, decimal_exponent);
 }
 
-char* format_number(char* out, double value) {
-    char* end = fast_number_text(out, value);
-    return end != nullptr ? end : reference_number_text(out, value);
+char* reference_number_text(char* out, double value) {
+    // Never fails: 16 characters hold any "%g" text of 6 significant digits.
+    return std::to_chars(out, out + 16, value, std::chars_format::general, 6).ptr;
 }

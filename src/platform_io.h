@@ -39,10 +39,23 @@ bool empty_if_regular(int file);
 // file, or -1 when the read failed with an error.
 long read_once(int file, unsigned char* buffer, std::size_t count);
 
-// Hands the bytes to the operating system with one write (more only when
-// the system accepts part of them). A write that fails part-way is cut off
-// again, so that a file ends where the last whole write ended.
-bool write_all(int file, const char* data, std::size_t count);
+// One write of at most count bytes: the number the system took, or -1
+// when it failed with an error.
+long write_once(int file, const char* data, std::size_t count);
+
+// Completes a write of which write_once took only written bytes (or failed
+// with -1): writes on after a partial or interrupted write, and where a
+// write fails part-way cuts the file back to where it stood, so that a file
+// ends where the last whole write ended. True when all count bytes are out.
+bool finish_write(int file, const char* data, std::size_t count, long written);
+
+// Hands the bytes to the operating system with one write, and one
+// comparison; more only when the system takes part of them. Inline, so that
+// the line loop pays one call, to the system's write.
+inline bool write_all(int file, const char* data, std::size_t count) {
+    long written = write_once(file, data, count);
+    return written == static_cast<long>(count) || finish_write(file, data, count, written);
+}
 
 bool close_file(int file);
 

@@ -54,18 +54,20 @@ long read_once(int file, unsigned char* buffer, std::size_t count) {
     return got < 0 ? -1 : static_cast<long>(got);
 }
 
-bool write_all(int file, const char* data, std::size_t count) {
+long write_once(int file, const char* data, std::size_t count) { return ::write(file, data, count); }
+
+bool finish_write(int file, const char* data, std::size_t count, long written) {
     std::size_t written_so_far = 0;
-    while (written_so_far < count) {
-        ssize_t written = ::write(file, data + written_so_far, count - written_so_far);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
+    for (;;) {
+        bool interrupted = written < 0 && errno == EINTR;
+        if (written <= 0 && !interrupted) {  // a write that moves nothing would never end
             cut_partial_write(file, written_so_far);
             return false;
         }
-        written_so_far += static_cast<std::size_t>(written);
+        if (written > 0) written_so_far += static_cast<std::size_t>(written);
+        if (written_so_far == count) return true;
+        written = write_once(file, data + written_so_far, count - written_so_far);
     }
-    return true;
 }
 
 bool close_file(int file) { return ::close(file) == 0; }

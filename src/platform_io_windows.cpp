@@ -93,18 +93,22 @@ long read_once(int file, unsigned char* buffer, std::size_t count) {
     return got < 0 ? -1 : got;
 }
 
-bool write_all(int file, const char* data, std::size_t count) {
+long write_once(int file, const char* data, std::size_t count) {
+    return _write(file, data, static_cast<unsigned>(count));
+}
+
+bool finish_write(int file, const char* data, std::size_t count, long written) {
     std::size_t written_so_far = 0;
-    while (written_so_far < count) {
-        int written = _write(file, data + written_so_far, static_cast<unsigned>(count - written_so_far));
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
+    for (;;) {
+        bool interrupted = written < 0 && errno == EINTR;
+        if (written <= 0 && !interrupted) {  // a write that moves nothing would never end
             cut_partial_write(file, written_so_far);
             return false;
         }
-        written_so_far += static_cast<std::size_t>(written);
+        if (written > 0) written_so_far += static_cast<std::size_t>(written);
+        if (written_so_far == count) return true;
+        written = write_once(file, data + written_so_far, count - written_so_far);
     }
-    return true;
 }
 
 bool close_file(int file) { return _close(file) == 0; }

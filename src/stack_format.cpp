@@ -41,25 +41,6 @@ bool probe_matches(const unsigned char* probe, stack_precision precision) {
 
 }  // namespace
 
-double decode_number(const unsigned char* bytes, stack_precision precision) {
-    // Files are little-endian; a big-endian processor swaps the bytes.
-    constexpr bool host_is_little_endian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
-    if (precision == double_precision) {
-        std::uint64_t bits;
-        std::memcpy(&bits, bytes, sizeof bits);
-        if (!host_is_little_endian) bits = __builtin_bswap64(bits);
-        double value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
-    }
-    std::uint32_t bits;
-    std::memcpy(&bits, bytes, sizeof bits);
-    if (!host_is_little_endian) bits = __builtin_bswap32(bits);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 recognition_result detect_stack_format(int input, unsigned char (&probe)[probe_size]) {
     signature_buffer = static_cast<char*>(std::calloc(signature_buffer_size, 1));
     if (signature_buffer == nullptr) return recognition_read_failed;

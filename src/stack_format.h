@@ -5,6 +5,8 @@
 #define OSTREL_STACK_FORMAT_H
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 // Empty until recognition, then "ascii", "single" or "double".
@@ -23,8 +25,26 @@ constexpr std::size_t probe_size = 96;
 
 constexpr std::size_t number_size(stack_precision precision) { return precision == single_precision ? 4 : 8; }
 
-// Takes the bytes as they stand in the file, whatever the processor's byte order.
-double decode_number(const unsigned char* bytes, stack_precision precision);
+// Takes the bytes as they stand in the file, whatever the processor's byte
+// order. Inline: the line loop decodes every cell.
+inline double decode_number(const unsigned char* bytes, stack_precision precision) {
+    // Files are little-endian; a big-endian processor swaps the bytes.
+    constexpr bool host_is_little_endian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+    if (precision == double_precision) {
+        std::uint64_t bits;
+        std::memcpy(&bits, bytes, sizeof bits);
+        if (!host_is_little_endian) bits = __builtin_bswap64(bits);
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+    std::uint32_t bits;
+    std::memcpy(&bits, bytes, sizeof bits);
+    if (!host_is_little_endian) bits = __builtin_bswap32(bits);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
 
 enum recognition_result { recognised, not_recognised, recognition_read_failed };
 
