@@ -2,7 +2,10 @@
 """Times the converter against the floor of one write per line, the
 straightforward iostream implementation and a buffered one; prints wall and
 CPU time (medians, with the spread of the runs), lines per second and peak
-resident memory, then the ratios and the targets."""
+resident memory, then the ratios and the targets. Where valgrind is
+installed, also counts the instructions a line under callgrind, which do not
+depend on the machine's load; --instructions-only does only that, and with
+--budget fails when the converter's count a line is over it."""
 import argparse, array, filecmp, os, random, shutil, statistics, subprocess, sys, tempfile, time
 
 def make_stack(path, typecode, cells, seed):
@@ -74,6 +77,46 @@ def startup(programs, example, work, runs=100):
             times[name].append(timed([true] if name == "true" else [programs[name], example, os.path.join(work, "x.txt")])[0])
     return {name: [1000 * statistics.median(t), 1000 * min(t), 1000 * max(t)] for name, t in times.items()}
 
+def instructions(command):
+    """Instructions the whole run executes, counted by callgrind."""
+    with tempfile.NamedTemporaryFile() as counts:
+        done = subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={counts.name}"] + command,
+                              capture_output=True, text=True)
+        if done.returncode != 0: sys.exit(f"failed under callgrind: {' '.join(command)}\n{done.stderr}")
+        for line in open(counts.name):
+            if line.startswith("summary:") or line.startswith("totals:"): return int(line.split()[1])
+    sys.exit("callgrind wrote no total")
+
+def instructions_a_line(programs, cells, work):
+    """Instructions a line of each converter and of the floor: a stack's count
+    less that of a stack of 12 cells (the start-up and the header; a
+    single-precision stack has at least 12), over the further cells.
+    Single-precision stacks hold the double stack's values."""
+    counts = {}
+    for kind, typecode in (("double", "d"), ("single", "f")):
+        stack, empty = os.path.join(work, kind + ".stack"), os.path.join(work, kind + "-empty.stack")
+        make_stack(stack, typecode, cells, 7)
+        make_stack(empty, typecode, 12, 7)
+        text, empty_text = os.path.join(work, kind + ".txt"), os.path.join(work, kind + "-empty.txt")
+        for name in programs:
+            if name == "floor": continue
+            full = instructions([programs[name], stack, text])
+            counts[(kind, name)] = (full - instructions([programs[name], empty, empty_text])) / (cells - 12)
+        full = instructions([programs["floor"], text, os.path.join(work, "floor.txt")])
+        base = instructions([programs["floor"], empty_text, os.path.join(work, "floor.txt")])
+        counts[(kind, "floor")] = (full - base) / (cells - 12)
+    return counts
+
+def print_instructions(counts, cells, budget):
+    print(f"\ninstructions a line under callgrind ({cells:,} cells, less the count for 12)")
+    print("| program | double | single |\n|---|---|---|")
+    for name in dict.fromkeys(name for _, name in counts):
+        print(f"| {name} | {counts[('double', name)]:.1f} | {counts[('single', name)]:.1f} |")
+    over = [f"{kind} {name} {count:.1f}" for (kind, name), count in counts.items()
+            if name.startswith("Ostrel") and budget and count > budget]
+    if budget: print(f"- budget {budget} a line: " + ("met" if not over else "MISSED: " + ", ".join(over)))
+    return not over
+
 def verdict(ok): return "met" if ok else "MISSED"
 
 def main():
@@ -84,6 +127,9 @@ def main():
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--large", type=int, default=0, help="also measure memory on a double stack of this many cells")
     parser.add_argument("--static-bin-dir", default="", help="a static build's folder, to time its Ostrel as well")
+    parser.add_argument("--instruction-cells", type=int, default=200_000, help="stack size for callgrind's counts")
+    parser.add_argument("--instructions-only", action="store_true", help="only count instructions under callgrind")
+    parser.add_argument("--budget", type=float, default=0, help="fail when Ostrel's instructions a line exceed this")
     args = parser.parse_args()
     bins = os.path.abspath(args.bin_dir)
     programs = {"Ostrel": os.path.join(bins, "Ostrel"), "floor": os.path.join(bins, "bench", "bench_floor"),
@@ -91,6 +137,14 @@ def main():
                 "buffered": os.path.join(bins, "bench", "bench_buffered")}
     if args.static_bin_dir: programs["Ostrel static"] = os.path.join(os.path.abspath(args.static_bin_dir), "Ostrel")
     LAUNCHER.append(os.path.join(bins, "bench", "bench_resource_usage"))
+    counted = shutil.which("valgrind") is not None
+    if args.instructions_only and not counted: sys.exit("--instructions-only needs valgrind")
+    if counted:
+        with tempfile.TemporaryDirectory(dir=os.environ.get("OSTREL_BENCH_DIR")) as work:
+            counts = {name: path for name, path in programs.items() if name.startswith("Ostrel") or name == "floor"}
+            within = print_instructions(instructions_a_line(counts, args.instruction_cells, work),
+                                        args.instruction_cells, args.budget)
+        if args.instructions_only: sys.exit(0 if within else 1)
     with tempfile.TemporaryDirectory(dir=os.environ.get("OSTREL_BENCH_DIR")) as work:
         results = {}
         for kind, typecode in (("double", "d"), ("single", "f")):

@@ -2,8 +2,10 @@
 
 #include "number_text.h"
 #include "platform_io.h"
+#include "progress.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -59,10 +61,13 @@ conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int
     static unsigned char block[read_block_size];
     std::copy_n(probe, probe_size, block);
     std::size_t start = header_field_count * size, available = probe_size;
+    std::uint64_t cells_written = 0, bytes_read = probe_size;
     for (;;) {
         std::size_t complete = available - (available - start) % size;
         if (!write_whole_cells(output, block + start, block + complete, nodata, nodata_line))
             return conversion_write_failed;
+        cells_written += (complete - start) / size;
+        report_progress(cells_written, bytes_read);
         std::size_t carried = available - complete;  // bytes of a number split across two reads
         std::memmove(block, block + complete, carried);
         long got = read_once(input, block + carried, read_block_size - carried);
@@ -70,5 +75,6 @@ conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int
         if (got == 0) return conversion_complete;
         start = 0;
         available = carried + static_cast<std::size_t>(got);
+        bytes_read += static_cast<std::uint64_t>(got);
     }
 }

@@ -1,10 +1,12 @@
 // Ostrel: converts a binary raster stack into an ascii stack.
 //   Ostrel <input stack in binary format> <output stack in ascii format>
+//   Ostrel --version | --help
 // Exit status: 0 done, 1 usage, 99 input unreadable, 98 input unrecognised or
 // output unwritable.
 
 #include "ascii_stack_writer.h"
 #include "platform_io.h"
+#include "progress.h"
 #include "stack_format.h"
 
 #include <cstdlib>
@@ -17,23 +19,41 @@ constexpr int input_status = 99;
 constexpr int format_or_output_status = 98;
 
 [[noreturn]] void fail(int status, const char* literal, const native_string& path) {
+    clear_progress();
     print_line(standard_error, literal + printable_path(path));
     std::exit(status);
 }
 
-[[noreturn]] void fail_usage() {
+[[noreturn]] void print_usage(int status) {
     print_line(standard_output, "converting stacks in Pelox binary format into stacks in ascii format");
     print_line(standard_output, "usage: Kindor <input stack in binary format> <output stack in ascii format>");
-    std::exit(usage_status);
+    std::exit(status);
+}
+
+// Whether a command-line argument is exactly the ASCII option, on any platform.
+bool is_option(const native_char* argument, const char* option) {
+    for (; *option != '\0'; ++argument, ++option)
+        if (*argument != static_cast<native_char>(*option)) return false;
+    return *argument == 0;
+}
+
+// Only a single argument is an option: with two, both are paths, whatever they spell.
+void answer_option(const native_char* argument) {
+    if (is_option(argument, "--help")) print_usage(0);
+    if (!is_option(argument, "--version")) print_usage(usage_status);
+    print_line(standard_output, "Ostrel " OSTREL_VERSION);
+    std::exit(0);
 }
 
 int run_converter(int argc, native_char** argv) {
-    if (argc != 3) fail_usage();
+    if (argc == 2) answer_option(argv[1]);
+    if (argc != 3) print_usage(usage_status);
     const native_string input_path = argv[1];
     const native_string output_path = argv[2];
 
     int input = open_input_file(input_path);
     if (input == no_file) fail(input_status, "error opening input file ", input_path);
+    start_progress(input);
 
     unsigned char probe[probe_size];
     recognition_result recognition = detect_stack_format(input, probe);
@@ -66,6 +86,7 @@ int run_converter(int argc, native_char** argv) {
 
     close_file(input);
     if (!close_file(output)) fail(format_or_output_status, "error writing output file ", output_path);
+    clear_progress();
     return 0;
 }
 

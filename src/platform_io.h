@@ -64,6 +64,22 @@ enum console_stream { standard_output, standard_error };
 // One line of UTF-8 text and its line end, handed over at once.
 void print_line(console_stream stream, const std::string& text);
 
+// UTF-8 text as it stands, with no line end, handed over at once.
+void print_text(console_stream stream, const std::string& text);
+
+// Whether standard error is a terminal (on Windows, a console) that a
+// person watches, rather than a pipe, a file or a device.
+bool standard_error_is_terminal();
+
+// Seconds from a fixed point in the past; never goes back.
+double monotonic_seconds();
+
+constexpr long long no_size = -1;
+
+// The size of a regular file in bytes; no_size for a pipe, a device or a
+// file whose size cannot be read.
+long long regular_file_size(int file);
+
 // The path as UTF-8 for messages; on POSIX the bytes exactly as given.
 std::string printable_path(const native_string& path);
 

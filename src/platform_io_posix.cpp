@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -72,9 +73,24 @@ bool finish_write(int file, const char* data, std::size_t count, long written) {
 
 bool close_file(int file) { return ::close(file) == 0; }
 
-void print_line(console_stream stream, const std::string& text) {
-    std::string line = text + '\n';
-    write_all(stream == standard_output ? STDOUT_FILENO : STDERR_FILENO, line.data(), line.size());
+void print_line(console_stream stream, const std::string& text) { print_text(stream, text + '\n'); }
+
+void print_text(console_stream stream, const std::string& text) {
+    write_all(stream == standard_output ? STDOUT_FILENO : STDERR_FILENO, text.data(), text.size());
+}
+
+bool standard_error_is_terminal() { return isatty(STDERR_FILENO) == 1; }
+
+double monotonic_seconds() {
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+long long regular_file_size(int file) {
+    struct stat info {};
+    if (fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) return no_size;
+    return static_cast<long long>(info.st_size);
 }
 
 std::string printable_path(const native_string& path) { return path; }

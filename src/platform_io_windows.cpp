@@ -39,17 +39,24 @@ void append_utf8(std::string& text, unsigned long code_point) {
         text += static_cast<char>(0x80 | ((code_point >> shift) & 0x3F));
 }
 
-// A console shows text in its code page, not as UTF-8: it is given UTF-16.
-bool write_console_line(console_stream stream, const std::string& text) {
-    HANDLE console = GetStdHandle(stream == standard_output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+HANDLE console_handle(console_stream stream) {
+    return GetStdHandle(stream == standard_output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+bool is_console(HANDLE handle) {
     DWORD mode = 0;
-    if (console == INVALID_HANDLE_VALUE || console == nullptr || !GetConsoleMode(console, &mode)) return false;
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode) != 0;
+}
+
+// A console shows text in its code page, not as UTF-8: it is given UTF-16.
+bool write_console_text(console_stream stream, const std::string& text) {
+    HANDLE console = console_handle(stream);
+    if (!is_console(console)) return false;
     int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring line(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), line.data(), length);
-    line += L"\r\n";
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     DWORD written = 0;
-    return WriteConsoleW(console, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) != 0;
+    return WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
 }
 
 }  // namespace
@@ -114,10 +121,25 @@ bool finish_write(int file, const char* data, std::size_t count, long written) {
 bool close_file(int file) { return _close(file) == 0; }
 
 void print_line(console_stream stream, const std::string& text) {
-    if (write_console_line(stream, text)) return;
+    if (write_console_text(stream, text + "\r\n")) return;
+    print_text(stream, text + '\n');  // a pipe or a file: its text-mode stream writes CR LF
+}
+
+void print_text(console_stream stream, const std::string& text) {
+    if (write_console_text(stream, text)) return;
     std::FILE* file = stream == standard_output ? stdout : stderr;
-    std::fputs((text + '\n').c_str(), file);
+    std::fputs(text.c_str(), file);
     std::fflush(file);
+}
+
+bool standard_error_is_terminal() { return is_console(console_handle(standard_error)); }
+
+double monotonic_seconds() { return static_cast<double>(GetTickCount64()) / 1000; }
+
+long long regular_file_size(int file) {
+    if (GetFileType(handle_of(file)) != FILE_TYPE_DISK) return no_size;
+    long long size = _filelengthi64(file);
+    return size < 0 ? no_size : size;
 }
 
 std::string printable_path(const native_string& path) {

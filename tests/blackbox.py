@@ -2,11 +2,13 @@
 """Runs a built converter on generated stacks and checks its exit status, both
 console streams, whether the output file exists, its exact bytes and mode, and
 that the input is left byte-identical."""
-import argparse, ctypes, os, pty, re, select, shlex, struct, subprocess, sys, tempfile, threading
+import argparse, ctypes, os, pty, re, select, shlex, struct, subprocess, sys, tempfile, threading, time
 
 LABELS = "stack_ncols nrows xll yll cellsize nodata_value cnt min max sum average numlevels".split()
 USAGE = ("converting stacks in Pelox binary format into stacks in ascii format\n"
          "usage: Kindor <input stack in binary format> <output stack in ascii format>\n")
+VERSION = "Ostrel {version}\n"  # the version the build was given
+PROGRESS, SHARE = r"\r\d+ cells written", r"\r\d+ cells written, \d+% read, \d+:\d\d left"
 def unrecognised(path="in"): return f"could not recognise file format (ascii, single or double) for {path}\n"
 def unopened(path="in"): return error("opening input", path)
 UNRECOGNISED, SAME = unrecognised(), "output file is the same as input file in\n"
@@ -47,6 +49,7 @@ D0_TEXT = listing("d", stack("d"))
 THIRDS, THIRDS_TEXT = converted("d", [i / 3 for i in range(3000)])
 NINTHS, NINTHS_TEXT = converted("f", [i / 9 for i in range(30000)], tail=b"zz")
 TENTHS, TENTHS_TEXT = converted("f", [0.1] * 13, b"abc")
+SEVENTHS = stack("d", [i / 7 for i in range(40000)])  # its text fills a pipe five times
 HALVES, HALVES_TEXT = converted("f", [i * 1.5 for i in range(40000)], b"x")
 D_AS_SINGLE = stack("d", [], [2, 1, struct.unpack("<d", bytes(4) + struct.pack("<f", -9999))[0]] + [1] * 9)
 S_AS_DOUBLE = S24[:40] + struct.pack("<d", -9999) + S24[48:]
@@ -56,6 +59,12 @@ CASES = [
     ("usage", "no arguments", None, [], 1, USAGE, "", None),
     ("usage", "one argument", S24, ["in"], 1, USAGE, "", None),
     ("usage", "three arguments", S24, ["in", "out", "x"], 1, USAGE, "", None),
+    ("usage", "--version", S24, ["--version"], 0, VERSION, "", None),
+    ("usage", "--help", S24, ["--help"], 0, USAGE, "", None),
+    ("usage", "another single option", S24, ["--verbose"], 1, USAGE, "", None),
+    ("usage", "an option's prefix", S24, ["--vers"], 1, USAGE, "", None),
+    ("usage", "--version and --help", None, ["--version", "--help"], 99, "", unopened("--version"), None),
+    ("usage", "a stack named --version", S24, ["--version", "out"], 0, "", "", S24_TEXT),
     ("open", "missing input", None, None, 99, "", unopened(), None),
     ("open", "empty input path", None, ["", "out"], 99, "", "error opening input file \n", None),
     ("open", "input is a directory", "dir", None, 99, "", unopened(), None),
@@ -137,19 +146,34 @@ CASES = [
     ("stream", "cells split across FIFO writes", THIRDS, ["fifo", "out"], 0, "", "", THIRDS_TEXT),
     ("stream", "output to a pipe", D2, ["in", "/dev/stdout"], 0, D2_TEXT, "", None),
     ("stream", "stdin redirected from the output", S24, ["/dev/stdin", "in"], 98, "", SAME, "INPUT"),
+    ("stream", "FIFO in two halves, no terminal: no progress", THIRDS, ["slow-fifo", "out"], 0, "", "", THIRDS_TEXT),
     ("large", "3 GiB ascii-form input", sparse(b"ncols 4\n"), None, 0, "", "", ""),
     ("large", "3 GiB stack as its own output", sparse(stack("d")), ["in", "in"], 98, "", SAME, "INPUT"),
+    # console: standard error (and output, unless a slow pipe) on a terminal; "out" is the screen at the end,
+    # "err" a pattern the terminal's bytes must hold
     ("console", "non-ASCII missing input", None, ["données/数据.stack", "out.txt"], 99,
      "error opening input file données/数据.stack\n", "", None),
     ("console", "Greek input, German output", None, ["Ωμέγα.stack", "ausgabe_ü"], 99,
      "error opening input file Ωμέγα.stack\n", "", None),
     ("console", "usage", None, [], 1, USAGE, "", None),
+    ("console", "--version", None, ["--version"], 0, VERSION, "", None),
+    ("console", "--help", None, ["--help"], 0, USAGE, "", None),
+    ("console", "quick run: no progress", S24, None, 0, "", "^$", S24_TEXT),
+    ("console", "FIFO in two halves: progress, then a blank screen", THIRDS, ["slow-fifo", "out"], 0, "", PROGRESS,
+     THIRDS_TEXT),
+    ("console", "output pipe read slowly: share read", SEVENTHS, ["in", "/dev/stdout"], 0, "", SHARE, None),
+    ("console", "read error after progress: message on a clean line", THIRDS, "EIO=14000 slow-fifo out", 99,
+     "error reading input file slow-fifo\n", PROGRESS, listing("d", THIRDS[:14000])),
 ]
 
-def feed_fifo(path, data):  # in pieces of 1001 bytes, which split cells; the reader may stop early
+def feed_fifo(path, data, pause):  # in pieces of 1001 bytes, which split cells; the reader may stop early
     try:
         with open(path, "wb") as fifo:
-            for start in range(0, len(data), 1001): fifo.write(data[start:start + 1001])
+            for start in range(0, len(data), 1001):
+                if pause and start == 12012:
+                    fifo.flush()
+                    time.sleep(pause)  # the second half more than a second later
+                fifo.write(data[start:start + 1001])
     except BrokenPipeError: pass
 
 def snapshot(path):
@@ -161,12 +185,19 @@ def snapshot(path):
         f.seek(-4096, os.SEEK_END)
         return size, head, f.read()
 
-def on_terminal(command, workdir):
-    """Status and text shown when run in a pseudo-terminal, which wine treats as
-    a console; wine moves the cursor between words instead of writing spaces."""
+def on_terminal(command, workdir, env, slow_stdout):
+    """Status, the screen at the end and the raw text, when standard error (and
+    input and output, unless output is a pipe read 1.5 s late) is a pseudo-terminal,
+    which wine treats as a console; wine moves the cursor between words instead
+    of writing spaces."""
     leader, follower = pty.openpty()
-    process = subprocess.Popen(command, cwd=workdir, stdin=follower, stdout=follower, stderr=follower)
+    process = subprocess.Popen(command, cwd=workdir, env=env, stdin=follower, stderr=follower,
+                               stdout=subprocess.PIPE if slow_stdout else follower)
     os.close(follower)
+    piped = []
+    if slow_stdout:
+        reader = threading.Thread(target=lambda: (time.sleep(1.5), piped.append(process.stdout.read())))
+        reader.start()
     raw = b""
     while select.select([leader], [], [], 60)[0]:
         try: chunk = os.read(leader, 4096)
@@ -174,20 +205,33 @@ def on_terminal(command, workdir):
         if not chunk: break
         raw += chunk
     os.close(leader)
+    if slow_stdout: reader.join()
     text = re.sub(r"\x1b\[(\d*)C", lambda m: " " * int(m.group(1) or 1), raw.decode("utf-8", "replace"))
-    return process.wait(timeout=60), re.sub(r"\x1b\[[?\d;]*[A-Za-z]", "", text).replace("\r", "")
+    text = re.sub(r"\x1b\[[?\d;]*[A-Za-z]", "", text)
+    return process.wait(timeout=60), screen(text), text, b"".join(piped)
+
+def screen(text):
+    """The lines a terminal shows for the text: a carriage return goes back to
+    the line's start, and later characters cover earlier ones."""
+    lines, column = [[]], 0
+    for character in text:
+        if character == "\r": column = 0
+        elif character == "\n": lines, column = lines + [[]], 0
+        else:
+            row = lines[-1]
+            row.extend(" " * (column + 1 - len(row)))
+            row[column], column = character, column + 1
+    return "\n".join("".join(row).rstrip() for row in lines)
 
 def skip_reason(group, argv, fault, args):
     windows = args.eol == "\r\n"
-    if group == "console" and not (windows and args.prefix):
-        return "only the Windows build writes to a console, through its own interface"
     if fault and not args.shim: return "faults are injected by a shim preloaded with LD_PRELOAD, on Linux only"
     if fault and not args.guest_env_option and args.prefix: return "the preloaded shim would act on the prefix too"
     if fault and "calloc" in fault and args.sanitized: return "the sanitizer's allocator comes before the shim"
     if "/dev/full" in argv and (windows or not os.path.exists("/dev/full")): return "the system has no /dev/full"
     if windows and any("\udc80" <= c <= "\udcff" for a in argv for c in a):
         return "a Windows command line holds no bytes that are not UTF-8"
-    if windows and {"/dev/stdin", "fifo", "/dev/stdout"} & set(argv): return "Windows has no /dev/stdin or FIFOs"
+    if windows and {"/dev/stdin", "fifo", "slow-fifo", "/dev/stdout"} & set(argv): return "Windows has no /dev/stdin or FIFOs"
     return ""
 
 def run_case(case, args, workdir):
@@ -204,14 +248,16 @@ def run_case(case, args, workdir):
         else: env.update(preload)
         exe = args.preloadable
     piped = argv[:1] == ["/dev/stdin"] and argv[1:] != ["in"]  # else stdin comes from the file "in"
-    source = os.path.join(workdir, "in" if not argv or argv[0] in ("/dev/stdin", "fifo") else argv[0])
+    fifo = argv[0] if argv[:1] in (["fifo"], ["slow-fifo"]) else None
+    source = os.path.join(workdir, "in" if not argv or argv[0] == "/dev/stdin" or fifo else argv[0])
     if data == "dir": os.mkdir(source)
-    elif data is not None and not piped and argv[:1] != ["fifo"]:
+    elif data is not None and not piped and not fifo:
         with open(source, "wb") as f: f.write(data[1] if isinstance(data, tuple) else data)
         if isinstance(data, tuple): os.truncate(source, 3 << 30)
-    if argv[:1] == ["fifo"]:
-        os.mkfifo(os.path.join(workdir, "fifo"))
-        threading.Thread(target=feed_fifo, args=(os.path.join(workdir, "fifo"), data), daemon=True).start()
+    if fifo:
+        os.mkfifo(os.path.join(workdir, fifo))
+        pause = 1.3 if fifo == "slow-fifo" else 0
+        threading.Thread(target=feed_fifo, args=(os.path.join(workdir, fifo), data, pause), daemon=True).start()
     if "old" in argv:
         with open(os.path.join(workdir, "old"), "wb") as f: f.write(b"old")
     if "link" in argv: os.symlink("in", os.path.join(workdir, "link"))
@@ -219,9 +265,16 @@ def run_case(case, args, workdir):
     target = os.path.join(workdir, argv[1] if len(argv) > 1 else "out")
     existed, before = os.path.lexists(target), snapshot(source) if os.path.isfile(source) else None
     eol = lambda text: text.replace("\n", args.eol).encode("utf-8", "surrogateescape")
+    out = out.replace("{version}", args.project_version)
     if group == "console":
-        got = on_terminal(prefix + [exe] + argv, workdir)
-        return ("pass", "") if got == (status, out) else ("fail", f"got {got!r}, want {(status, out)!r}")
+        slow = argv[1:] == ["/dev/stdout"]
+        got, shown, raw, piped = on_terminal(prefix + [exe] + argv, workdir, env, slow)
+        problems = [f"{what}: got {value!r}, want {want!r}" for what, value, want in (
+            ("status", got, status), ("screen", shown, out),
+            ("stdout", piped, eol(listing("d", data)) if slow else b"")) if value != want]
+        if not re.search(err, raw): problems.append(f"terminal's text {raw[:200]!r} holds no {err!r}")
+        if expected is not None and snapshot(target) != eol(expected): problems.append("output differs")
+        return ("fail", "; ".join(problems)) if problems else ("pass", "")
     with open(source, "rb") if argv == ["/dev/stdin", "in"] else open(os.devnull, "rb") as stdin:
         done = subprocess.run(prefix + [exe] + argv, cwd=workdir, env=env, capture_output=True, timeout=60,
                               **({"input": data} if piped else {"stdin": stdin}))
@@ -246,6 +299,7 @@ def main():
     parser.add_argument("--preloadable", default="", help="a dynamically linked build of the converter")
     parser.add_argument("--guest-env-option", default="", help="prefix option that sets the program's environment (-E)")
     parser.add_argument("--group", default="")
+    parser.add_argument("--project-version", default="", help="the version --version must print")
     args = parser.parse_args()
     args.prefix, args.eol = shlex.split(args.prefix), "\r\n" if args.eol == "crlf" else "\n"
     args.exe, args.shim, args.preloadable = (p and os.path.abspath(p) for p in (args.exe, args.shim, args.preloadable))

@@ -1,0 +1,21 @@
+// Progress for a person at a terminal: one status line on standard error,
+// redrawn in place, only while a run that has lasted a second goes on.
+// Where standard error is not a terminal nothing is ever written.
+#ifndef OSTREL_PROGRESS_H
+#define OSTREL_PROGRESS_H
+
+#include <cstdint>
+
+// Starts the run's clock when standard error is a terminal; the input's
+// size, where it is a regular file, gives the share read and the time left.
+void start_progress(int input);
+
+// Called once per block read, never per line: draws the line at most four
+// times a second, and first once the run has lasted a second.
+void report_progress(std::uint64_t cells_written, std::uint64_t bytes_read);
+
+// Erases the line, so that the terminal is as the run found it and a
+// message starts at the beginning of a clean line.
+void clear_progress();
+
+#endif
