@@ -236,7 +236,8 @@ def skip_reason(group, data, argv, fault, args):
         return "a Windows command line holds no bytes that are not UTF-8"
     if isinstance(data, tuple) and data[0] == "zeros" and not windows:
         return "a second's run under wine; the FIFO and the slow pipe show progress on the faster builds"
-    if windows and {"/dev/stdin", "fifo", "slow-fifo", "/dev/stdout"} & set(argv): return "Windows has no /dev/stdin or FIFOs"
+    if windows and {"/dev/stdin", "fifo", "slow-fifo", "/dev/stdout"} & set(argv):
+        return "Windows has no /dev/stdin or FIFOs"
     return ""
 
 def run_case(case, args, workdir):
