@@ -113,7 +113,8 @@ else()
   # Dependencies from what the program links. A cross build cannot ask the
   # target's package database, so it names what the native build computes.
   if(CMAKE_CROSSCOMPILING)
-    ostrel_processor_name("x86_64;amd64;aarch64;arm64;i686;i386;arm;armhf" CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    ostrel_processor_name("x86_64;amd64;aarch64;arm64;i686;i386;arm;armhf;ppc64le;ppc64el"
+                          CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 11)")
   else()
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
