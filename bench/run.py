@@ -113,7 +113,7 @@ def print_instructions(counts, cells, budget):
     for name in dict.fromkeys(name for _, name in counts):
         print(f"| {name} | {counts[('double', name)]:.1f} | {counts[('single', name)]:.1f} |")
     over = [f"{kind} {name} {count:.1f}" for (kind, name), count in counts.items()
-            if name.startswith("Ostrel") and budget and count > budget]
+            if name in ("Ostrel", "Ostrel static") and budget and count > budget]
     if budget: print(f"- budget {budget} a line: " + ("met" if not over else "MISSED: " + ", ".join(over)))
     return not over
 
@@ -127,6 +127,8 @@ def main():
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--large", type=int, default=0, help="also measure memory on a double stack of this many cells")
     parser.add_argument("--static-bin-dir", default="", help="a static build's folder, to time its Ostrel as well")
+    parser.add_argument("--also", action="append", default=[], metavar="NAME=PATH",
+                        help="another converter to count and time alongside, e.g. 'Ostrel 1.1.0=old/Ostrel'")
     parser.add_argument("--instruction-cells", type=int, default=200_000, help="stack size for callgrind's counts")
     parser.add_argument("--instructions-only", action="store_true", help="only count instructions under callgrind")
     parser.add_argument("--budget", type=float, default=0, help="fail when Ostrel's instructions a line exceed this")
@@ -136,6 +138,9 @@ def main():
                 "straightforward": os.path.join(bins, "bench", "bench_straightforward"),
                 "buffered": os.path.join(bins, "bench", "bench_buffered")}
     if args.static_bin_dir: programs["Ostrel static"] = os.path.join(os.path.abspath(args.static_bin_dir), "Ostrel")
+    for other in args.also:
+        name, path = other.split("=", 1)
+        programs[name] = os.path.abspath(path)
     LAUNCHER.append(os.path.join(bins, "bench", "bench_resource_usage"))
     counted, within = shutil.which("valgrind") is not None, True
     if args.instructions_only and not counted: sys.exit("--instructions-only needs valgrind")
