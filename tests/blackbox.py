@@ -305,7 +305,7 @@ def main():
     parser.add_argument("--preloadable", default="", help="a dynamically linked build of the converter")
     parser.add_argument("--guest-env-option", default="", help="prefix option that sets the program's environment (-E)")
     parser.add_argument("--group", default="")
-    parser.add_argument("--project-version", default="", help="the version --version must print")
+    parser.add_argument("--project-version", required=True, help="the version --version must print")
     args = parser.parse_args()
     args.prefix, args.eol = shlex.split(args.prefix), "\r\n" if args.eol == "crlf" else "\n"
     args.exe, args.shim, args.preloadable = (p and os.path.abspath(p) for p in (args.exe, args.shim, args.preloadable))
