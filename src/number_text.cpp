@@ -55,6 +55,7 @@ constexpr std::array<std::uint32_t, 1000> make_digit_triples() {
 }
 constexpr std::array<std::uint32_t, 1000> digit_triples = make_digit_triples();
 constexpr std::uint64_t all_zero_characters = 0x3030303030303030;
+constexpr std::uint64_t zero_point_zeros = (all_zero_characters & ~std::uint64_t{0xFF00}) | std::uint64_t{'.'} << 8;
 
 // floor(log10(2^binary_exponent)), exact for |binary_exponent| < 1650.
 int decimal_exponent_estimate(int binary_exponent) { return (binary_exponent * 78913) >> 18; }
@@ -98,7 +99,7 @@ void store_with_point(char* out, std::uint64_t characters, int count) {
 // it is shorter: out has room for them (see format_number).
 char* write_fixed(char* out, std::uint64_t characters, int length, int decimal_exponent) {
     if (decimal_exponent < 0) {
-        std::memcpy(out, "0.000000", 8);
+        store_characters(out, zero_point_zeros);
         out += 1 - decimal_exponent;
         store_characters(out, characters);
         return out + length;

@@ -2,6 +2,8 @@
 
 #include "platform_io.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -17,7 +19,7 @@ long long input_size = no_size;
 std::size_t drawn_width = 0;  // characters of the line now on the terminal
 
 std::string minutes_and_seconds(double seconds) {
-    auto whole = static_cast<unsigned long long>(seconds + 0.5);
+    auto whole = static_cast<unsigned long long>(std::llround(seconds));
     char text[32];
     std::snprintf(text, sizeof text, "%llu:%02llu", whole / 60, whole % 60);
     return text;
@@ -25,18 +27,18 @@ std::string minutes_and_seconds(double seconds) {
 
 std::string progress_text(std::uint64_t cells_written, std::uint64_t bytes_read, double elapsed) {
     std::string text = std::to_string(cells_written) + " cells written";
-    if (input_size <= 0 || bytes_read == 0) return text;
-    double share = static_cast<double>(bytes_read) / static_cast<double>(input_size);
-    if (share > 1) share = 1;  // the file grew while it was read
+    if (input_size <= 0) return text;  // a pipe, a FIFO or a device: its size is unknown
+    // At most all of it: the file may have grown while it was read.
+    double share = std::min(static_cast<double>(bytes_read) / static_cast<double>(input_size), 1.0);
     text += ", " + std::to_string(static_cast<int>(share * 100)) + "% read";
     return text + ", " + minutes_and_seconds(elapsed / share - elapsed) + " left";
 }
 
 // Over the last line in place; spaces cover what a longer one left.
 void draw(const std::string& text) {
+    drawn_width = std::max(drawn_width, text.size());
     std::string line = "\r" + text;
-    if (text.size() < drawn_width) line.append(drawn_width - text.size(), ' ');
-    else drawn_width = text.size();
+    line.resize(drawn_width + 1, ' ');
     print_text(standard_error, line);
 }
 
