@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
     if (output < 0) return 1;
     const char* const text_end = text.data() + text.size();
     for (const char* line = text.data(); line < text_end;) {
-        const char* end = static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(text_end - line))) + 1;
+        auto rest = static_cast<std::size_t>(text_end - line);
+        const char* end = static_cast<const char*>(std::memchr(line, '\n', rest)) + 1;
         if (write(output, line, static_cast<std::size_t>(end - line)) != end - line) return 1;
         line = end;
     }

@@ -49,14 +49,18 @@ conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int
                                    stack_precision precision) {
     const std::size_t size = number_size(precision);
     char line[line_capacity];
-    for (std::size_t field = 0; field < header_field_count; ++field)
-        if (!write_all(output, line, number_line(line, header_labels[field], decode_number(probe + field * size, precision))))
-            return conversion_write_failed;
+    for (std::size_t field = 0; field < header_field_count; ++field) {
+        double value = decode_number(probe + field * size, precision);
+        if (!write_all(output, line, number_line(line, header_labels[field], value))) return conversion_write_failed;
+    }
 
+    // The nodata value's line is made once: about a tenth of a stack's
+    // cells, and whole regions of some, are nodata.
     const double nodata = decode_number(probe + nodata_field_index * size, precision);
     char nodata_text[line_capacity];
     const std::string_view nodata_line(nodata_text, number_line(nodata_text, {}, nodata));
-    auto write_whole_cells = precision == single_precision ? write_cells<single_precision> : write_cells<double_precision>;
+    auto write_whole_cells =
+        precision == single_precision ? write_cells<single_precision> : write_cells<double_precision>;
 
     static unsigned char block[read_block_size];
     std::copy_n(probe, probe_size, block);
