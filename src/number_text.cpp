@@ -9,7 +9,7 @@
 namespace {
 
 // The fast path finds the six digits with one correctly rounded
-// multiplication or division by an exact power of ten (times 2^32, which
+// multiplication or division by an exact power of ten (times 2^40, which
 // keeps it exact), off from the exact scaled value by at most half an ulp:
 // 2^-34 of a unit below 2^20 units. Where the scaled value lies 2^-32 (four
 // times that) or further from a half-integer, its rounding is the exact
@@ -37,13 +37,16 @@ constexpr std::array<double, exact_power_count> powers_of_ten_times(double two_p
     }
     return powers;
 }
-// The scaled value is a 32.32 fixed-point number: six digits, then the fraction.
-constexpr std::array<double, exact_power_count> multipliers = powers_of_ten_times(0x1p32);
-constexpr std::array<double, exact_power_count> divisors = powers_of_ten_times(0x1p-32);
-constexpr double past_six_digits = 1000000 * 0x1p32;
-// 0.5 - 2^-32 as a 32-bit fraction: the lower of the two fractions within
-// 2^-32 of a half.
-constexpr std::uint32_t tie_low_end = 0x7FFFFFFF;
+// The scaled value is a fixed-point number: six digits, then a fraction of
+// 40 bits. Those hold every bit of it: at least 100000 (2^16), it has no
+// bit below 2^-36; below 10^6 (2^20), all of it fits in 60 bits.
+constexpr int fraction_bits = 40;
+constexpr std::array<double, exact_power_count> multipliers = powers_of_ten_times(0x1p40);
+constexpr std::array<double, exact_power_count> divisors = powers_of_ten_times(0x1p-40);
+constexpr double past_six_digits = 1000000 * 0x1p40;
+constexpr std::uint64_t fraction_mask = (std::uint64_t{1} << fraction_bits) - 1;
+constexpr std::uint64_t half = std::uint64_t{1} << (fraction_bits - 1);
+constexpr std::uint64_t tie_margin = std::uint64_t{1} << (fraction_bits - 32);  // 2^-32
 
 // "000" to "999", each as the characters of a little-endian 24-bit word:
 // the text is put together in 64-bit words, character k in byte k.
@@ -145,13 +148,14 @@ char* fast_number_text(char* out, double value) {
     double scaled = scaled_to_six_digits(magnitude, decimal_exponent);
     if (scaled >= past_six_digits) scaled = scaled_to_six_digits(magnitude, ++decimal_exponent);
 
-    // Below 2^52, so exact as an integer but for the dropped bits below 2^-32.
+    // Exact, as said above; where the product is kept in an x87 register,
+    // its extra bits below 2^-40 fall away, far inside the margin below.
     auto fixed = static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled));
-    auto fraction = static_cast<std::uint32_t>(fixed);
-    // From 0.5 - 2^-32 up to 0.5 + 2^-32 (not included), the exact value
-    // may lie on either side of a half: not the fast path's to decide.
-    if (static_cast<std::uint32_t>(fraction - tie_low_end) < 2) return nullptr;
-    auto digits = static_cast<std::uint32_t>(fixed >> 32) + (fraction >> 31);
+    std::uint64_t fraction = fixed & fraction_mask;
+    // Closer to a half than 2^-32, the exact value may lie on either side of
+    // it: not the fast path's to decide.
+    if (fraction - (half - tie_margin + 1) < 2 * tie_margin - 1) return nullptr;
+    auto digits = static_cast<std::uint32_t>((fixed >> fraction_bits) + (fraction >> (fraction_bits - 1)));
     if (digits == 1000000) {  // 999999.5 and above carry into the next exponent
         digits = 100000;
         ++decimal_exponent;
