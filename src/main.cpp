@@ -38,7 +38,7 @@ bool is_option(const native_char* argument, const char* option) {
 }
 
 // Only a single argument is an option: with two, both are paths, whatever they spell.
-void answer_option(const native_char* argument) {
+[[noreturn]] void answer_option(const native_char* argument) {
     if (is_option(argument, "--help")) print_usage(0);
     if (!is_option(argument, "--version")) print_usage(usage_status);
     print_line(standard_output, "Ostrel " OSTREL_VERSION);

@@ -105,7 +105,7 @@ CASES = [
         ("0.00001", "1e-05"), ("0.0001", "0.0001"), ("-0.0", "-0"), ("1234565", "1.23456e+06"), ("999999.5", "1e+06"),
         ("123456", "123456"), ("0.000123456", "0.000123456"), ("inf", "inf"), ("-inf", "-inf"), ("nan", "nan")])),
     ("numbers", "single nearest 0.1", *cells_of("f", [("0.1", "0.1")] * 12 + [
-        ("16777217", "1.67772e+07"), ("3.4028235e38", "3.40282e+38")])),
+        ("16777217", "1.67772e+07"), ("3.4028235e38", "3.40282e+38"), ("-9999", "-9999")])),
     ("same", "same path", S24, ["in", "in"], 98, "", SAME, "INPUT"),
     ("same", "other spelling", S24, ["in", "./in"], 98, "", "output file is the same as input file ./in\n", "INPUT"),
     ("same", "symbolic link", S24, ["in", "link"], 98, "", "output file is the same as input file link\n", "INPUT"),
