@@ -8,7 +8,8 @@ LABELS = "stack_ncols nrows xll yll cellsize nodata_value cnt min max sum averag
 USAGE = ("converting stacks in Pelox binary format into stacks in ascii format\n"
          "usage: Kindor <input stack in binary format> <output stack in ascii format>\n")
 VERSION = "Ostrel {version}\n"  # the version the build was given
-PROGRESS, SHARE = r"\r\d+ cells written", r"\r\d+ cells written, \d+% read, \d+:\d\d left"
+PROGRESS = r"\r\d+ cells written\s*\r"  # no share read: the input's size is unknown
+SHARE = r"\r\d+ cells written, \d{1,2}% read, \d+:[0-5]\d left"  # drawn before the end
 def unrecognised(path="in"): return f"could not recognise file format (ascii, single or double) for {path}\n"
 def unopened(path="in"): return error("opening input", path)
 UNRECOGNISED, SAME = unrecognised(), "output file is the same as input file in\n"
@@ -50,7 +51,7 @@ D0_TEXT = listing("d", stack("d"))
 THIRDS, THIRDS_TEXT = converted("d", [i / 3 for i in range(3000)])
 NINTHS, NINTHS_TEXT = converted("f", [i / 9 for i in range(30000)], tail=b"zz")
 TENTHS, TENTHS_TEXT = converted("f", [0.1] * 13, b"abc")
-SEVENTHS = stack("d", [i / 7 for i in range(40000)])  # its text fills a pipe five times
+SEVENTHS = stack("d", [i / 7 for i in range(200000)])  # 25 blocks; its text fills a pipe 25 times
 HALVES, HALVES_TEXT = converted("f", [i * 1.5 for i in range(40000)], b"x")
 D_AS_SINGLE = stack("d", [], [2, 1, struct.unpack("<d", bytes(4) + struct.pack("<f", -9999))[0]] + [1] * 9)
 S_AS_DOUBLE = S24[:40] + struct.pack("<d", -9999) + S24[48:]
@@ -195,6 +196,7 @@ def on_terminal(command, workdir, env, slow_stdout):
     which wine treats as a console; wine moves the cursor between words instead
     of writing spaces."""
     leader, follower = pty.openpty()
+    started = time.monotonic()
     process = subprocess.Popen(command, cwd=workdir, env=env, stdin=follower, stderr=follower,
                                stdout=subprocess.PIPE if slow_stdout else follower)
     os.close(follower)
@@ -210,9 +212,10 @@ def on_terminal(command, workdir, env, slow_stdout):
         raw += chunk
     os.close(leader)
     if slow_stdout: reader.join()
+    seconds = time.monotonic() - started
     text = re.sub(r"\x1b\[(\d*)C", lambda m: " " * int(m.group(1) or 1), raw.decode("utf-8", "replace"))
     text = re.sub(r"\x1b\[[?\d;]*[A-JL-Za-z]", "", text.replace("\x1b[K", "\0"))  # keep erase to end of line
-    return process.wait(timeout=60), screen(text), text, b"".join(piped)
+    return process.wait(timeout=60), screen(text), text, b"".join(piped), seconds
 
 def screen(text):
     """The lines a terminal shows for the text: a carriage return goes back to
@@ -276,11 +279,12 @@ def run_case(case, args, workdir):
     out = out.replace("{version}", args.project_version)
     if group == "console":
         slow = argv[1:] == ["/dev/stdout"]
-        got, shown, raw, piped = on_terminal(prefix + [exe] + argv, workdir, env, slow)
+        got, shown, raw, piped, seconds = on_terminal(prefix + [exe] + argv, workdir, env, slow)
         problems = [f"{what}: got {value!r}, want {want!r}" for what, value, want in (
             ("status", got, status), ("screen", shown, out),
             ("stdout", piped, eol(listing("d", data)) if slow else b"")) if value != want]
         if not re.search(err, raw): problems.append(f"terminal's text {raw[:200]!r} holds no {err!r}")
+        if raw.count("cells written") > 4 * seconds + 1: problems.append(f"drawn more than 4 times a second: {raw!r}")
         if expected is not None and snapshot(target) != eol(expected): problems.append("output differs")
         return ("fail", "; ".join(problems)) if problems else ("pass", "")
     with open(source, "rb") if argv == ["/dev/stdin", "in"] else open(os.devnull, "rb") as stdin:
