@@ -53,7 +53,6 @@ int run_converter(int argc, native_char** argv) {
 
     int input = open_input_file(input_path);
     if (input == no_file) fail(input_status, "error opening input file ", input_path);
-    start_progress(input);
 
     unsigned char probe[probe_size];
     recognition_result recognition = detect_stack_format(input, probe);
@@ -74,6 +73,7 @@ int run_converter(int argc, native_char** argv) {
     // Unable to tell is not proof that they differ: truncating could empty the input.
     if (relation == relation_unknown) fail(format_or_output_status, "error opening output file ", output_path);
     if (!empty_if_regular(output)) fail(format_or_output_status, "error opening output file ", output_path);
+    start_progress(input, output);
 
     conversion_result conversion = conversion_complete;
     if (format_name == "single")

@@ -67,9 +67,10 @@ void print_line(console_stream stream, const std::string& text);
 // UTF-8 text as it stands, with no line end, handed over at once.
 void print_text(console_stream stream, const std::string& text);
 
-// Whether standard error is a terminal (on Windows, a console) that a
-// person watches, rather than a pipe, a file or a device.
+// Whether standard error, or an open file, is a terminal (on Windows, a
+// console) that a person watches, rather than a pipe, a file or a device.
 bool standard_error_is_terminal();
+bool is_terminal(int file);
 
 // Seconds from a fixed point in the past; never goes back.
 double monotonic_seconds();

@@ -79,7 +79,9 @@ void print_text(console_stream stream, const std::string& text) {
     write_all(stream == standard_output ? STDOUT_FILENO : STDERR_FILENO, text.data(), text.size());
 }
 
-bool standard_error_is_terminal() { return isatty(STDERR_FILENO) == 1; }
+bool standard_error_is_terminal() { return is_terminal(STDERR_FILENO); }
+
+bool is_terminal(int file) { return isatty(file) == 1; }
 
 double monotonic_seconds() {
     timespec now {};

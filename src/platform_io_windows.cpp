@@ -134,6 +134,8 @@ void print_text(console_stream stream, const std::string& text) {
 
 bool standard_error_is_terminal() { return is_console(console_handle(standard_error)); }
 
+bool is_terminal(int file) { return is_console(handle_of(file)); }
+
 double monotonic_seconds() { return static_cast<double>(GetTickCount64()) / 1000; }
 
 long long regular_file_size(int file) {

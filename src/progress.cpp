@@ -44,8 +44,8 @@ void draw(const std::string& text) {
 
 }  // namespace
 
-void start_progress(int input) {
-    shown_on_terminal = standard_error_is_terminal();
+void start_progress(int input, int output) {
+    shown_on_terminal = standard_error_is_terminal() && !is_terminal(output);
     if (!shown_on_terminal) return;
     started_at = monotonic_seconds();
     next_draw_at = started_at + first_draw_after_seconds;

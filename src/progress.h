@@ -6,9 +6,10 @@
 
 #include <cstdint>
 
-// Starts the run's clock when standard error is a terminal; the input's
+// Starts the run's clock when standard error is a terminal and the output
+// is not one (its lines would be mixed with the status line); the input's
 // size, where it is a regular file, gives the share read and the time left.
-void start_progress(int input);
+void start_progress(int input, int output);
 
 // Called once per block read, never per line: draws the line at most four
 // times a second, and first once the run has lasted a second.
