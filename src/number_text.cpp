@@ -50,20 +50,51 @@ constexpr std::uint64_t tie_margin = std::uint64_t{1} << (fraction_bits - 32);  
 
 // "000" to "999", each as the characters of a little-endian 24-bit word:
 // the text is put together in 64-bit words, character k in byte k.
-constexpr std::array<std::uint32_t, 1000> make_digit_triples() {
-    std::array<std::uint32_t, 1000> triples{};
-    for (std::uint32_t value = 0; value < triples.size(); ++value)
-        triples[value] = ('0' + value / 100) | ('0' + value / 10 % 10) << 8 | ('0' + value % 10) << 16;
+// The first three digits as characters 0 to 2 of the word; the last three
+// as characters 3 to 5, with the two '0's after them.
+constexpr std::uint64_t all_zero_characters = 0x3030303030303030;
+constexpr std::array<std::uint64_t, 1000> make_digit_triples(int first_character) {
+    std::array<std::uint64_t, 1000> triples{};
+    for (std::uint32_t value = 0; value < triples.size(); ++value) {
+        std::uint64_t characters = ('0' + value / 100) | ('0' + value / 10 % 10) << 8 | ('0' + value % 10) << 16;
+        triples[value] = characters << (8 * first_character);
+        if (first_character == 3) triples[value] |= all_zero_characters << 48;
+    }
     return triples;
 }
-constexpr std::array<std::uint32_t, 1000> digit_triples = make_digit_triples();
-constexpr std::uint64_t all_zero_characters = 0x3030303030303030;
+constexpr std::array<std::uint64_t, 1000> leading_triples = make_digit_triples(0);
+constexpr std::array<std::uint64_t, 1000> trailing_triples = make_digit_triples(3);
 constexpr std::uint64_t zero_point_zeros = (all_zero_characters & ~std::uint64_t{0xFF00}) | std::uint64_t{'.'} << 8;
 
 // floor(log10(2^binary_exponent)), exact for |binary_exponent| < 1650.
-int decimal_exponent_estimate(int binary_exponent) { return (binary_exponent * 78913) >> 18; }
+constexpr int decimal_exponent_estimate(int binary_exponent) { return (binary_exponent * 78913) >> 18; }
 
-// magnitude * 10^(5 - decimal_exponent) * 2^32, rounded once.
+// For each binary exponent of the fast range, looked up rather than worked
+// out per number: the decimal exponent estimated, and the factor that
+// scales to six digits with it, by which to multiply below 2^20 (where the
+// estimate is at most 5) and to divide from there up.
+constexpr int fast_exponent_count = highest_fast_binary_exponent - lowest_fast_binary_exponent + 1;
+constexpr int first_divided_exponent = 20;
+constexpr std::array<int, fast_exponent_count> make_estimates() {
+    std::array<int, fast_exponent_count> estimates{};
+    for (int index = 0; index < fast_exponent_count; ++index)
+        estimates[index] = decimal_exponent_estimate(index + lowest_fast_binary_exponent);
+    return estimates;
+}
+constexpr std::array<int, fast_exponent_count> estimates = make_estimates();
+constexpr std::array<double, fast_exponent_count> make_factors() {
+    std::array<double, fast_exponent_count> factors{};
+    for (int index = 0; index < fast_exponent_count; ++index) {
+        int shift = significant_digits - 1 - estimates[index];
+        factors[index] = shift >= 0 ? multipliers[shift] : divisors[-shift];
+    }
+    return factors;
+}
+constexpr std::array<double, fast_exponent_count> factors = make_factors();
+static_assert(decimal_exponent_estimate(first_divided_exponent - 1) <= significant_digits - 1 &&
+              decimal_exponent_estimate(first_divided_exponent) > significant_digits - 1);
+
+// magnitude * 10^(5 - decimal_exponent) * 2^40, rounded once.
 double scaled_to_six_digits(double magnitude, int decimal_exponent) {
     int shift = significant_digits - 1 - decimal_exponent;
     return shift >= 0 ? magnitude * multipliers[shift] : magnitude / divisors[-shift];
@@ -73,7 +104,7 @@ double scaled_to_six_digits(double magnitude, int decimal_exponent) {
 // then two '0's.
 std::uint64_t six_digit_characters(std::uint32_t digits) {
     std::uint32_t high = digits / 1000, low = digits % 1000;
-    return digit_triples[high] | std::uint64_t{digit_triples[low]} << 24 | all_zero_characters << 48;
+    return leading_triples[high] | trailing_triples[low];
 }
 
 // The digits up to the last that is not '0': each '0' less '0' is a zero
@@ -144,8 +175,9 @@ char* fast_number_text(char* out, double value) {
     // below a power of ten: there it may round to just under 100000,
     // 99999.99999..., whose digits round up to 100000 below, which is right
     // for it too.
-    int decimal_exponent = decimal_exponent_estimate(binary_exponent);
-    double scaled = scaled_to_six_digits(magnitude, decimal_exponent);
+    auto index = static_cast<std::size_t>(binary_exponent - lowest_fast_binary_exponent);
+    int decimal_exponent = estimates[index];
+    double scaled = binary_exponent < first_divided_exponent ? magnitude * factors[index] : magnitude / factors[index];
     if (scaled >= past_six_digits) scaled = scaled_to_six_digits(magnitude, ++decimal_exponent);
 
     // Exact, as said above; where the product is kept in an x87 register,
