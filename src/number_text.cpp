@@ -76,19 +76,19 @@ constexpr int decimal_exponent_estimate(int binary_exponent) { return (binary_ex
 constexpr int fast_exponent_count = highest_fast_binary_exponent - lowest_fast_binary_exponent + 1;
 constexpr int first_divided_exponent = 20;
 constexpr std::array<int, fast_exponent_count> make_estimates() {
-    std::array<int, fast_exponent_count> estimates{};
+    std::array<int, fast_exponent_count> table{};
     for (int index = 0; index < fast_exponent_count; ++index)
-        estimates[index] = decimal_exponent_estimate(index + lowest_fast_binary_exponent);
-    return estimates;
+        table[index] = decimal_exponent_estimate(index + lowest_fast_binary_exponent);
+    return table;
 }
 constexpr std::array<int, fast_exponent_count> estimates = make_estimates();
 constexpr std::array<double, fast_exponent_count> make_factors() {
-    std::array<double, fast_exponent_count> factors{};
+    std::array<double, fast_exponent_count> table{};
     for (int index = 0; index < fast_exponent_count; ++index) {
         int shift = significant_digits - 1 - estimates[index];
-        factors[index] = shift >= 0 ? multipliers[shift] : divisors[-shift];
+        table[index] = shift >= 0 ? multipliers[shift] : divisors[-shift];
     }
-    return factors;
+    return table;
 }
 constexpr std::array<double, fast_exponent_count> factors = make_factors();
 static_assert(decimal_exponent_estimate(first_divided_exponent - 1) <= significant_digits - 1 &&
