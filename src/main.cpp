@@ -37,9 +37,38 @@ bool is_option(const native_char* argument, const char* option) {
     return *argument == 0;
 }
 
+constexpr const char* help_lines[] = {
+    "Usage: Ostrel INPUT OUTPUT",
+    "  --help       show this help and exit",
+    "  --version    show the version and exit",
+    "",
+    "Converts the binary raster stack INPUT (single or double precision, found",
+    "from its nodata_value of -9999) into the ascii stack OUTPUT: twelve labelled",
+    "header lines, then one line per cell. An INPUT already in ascii form gives",
+    "an empty OUTPUT.",
+    "",
+    "INPUT and OUTPUT may be files, pipes, /dev/stdin or /dev/stdout. An OUTPUT",
+    "that is the INPUT is refused; OUTPUT is emptied only when it is a regular",
+    "file.",
+    "",
+    "Exit status:",
+    "  0   converted (or --help, --version)",
+    "  1   wrong arguments",
+    "  98  INPUT not recognised, OUTPUT is the INPUT, or OUTPUT not writable",
+    "  99  INPUT cannot be opened or read",
+    "",
+    "While a conversion runs, progress shows on standard error if it is a",
+    "terminal. Full manual: man Ostrel (on Windows, README.md beside Ostrel.exe).",
+};
+
+[[noreturn]] void print_help() {
+    for (const char* line : help_lines) print_line(standard_output, line);
+    std::exit(0);
+}
+
 // Only a single argument is an option: with two, both are paths, whatever they spell.
 [[noreturn]] void answer_option(const native_char* argument) {
-    if (is_option(argument, "--help")) print_usage(0);
+    if (is_option(argument, "--help")) print_help();
     if (!is_option(argument, "--version")) print_usage(usage_status);
     print_line(standard_output, "Ostrel " OSTREL_VERSION);
     std::exit(0);
@@ -63,8 +92,8 @@ int run_converter(int argc, native_char** argv) {
     // The output is opened without truncating it and compared with the input
     // as open files, so that no spelling, link or redirection of the input
     // is ever emptied, and nothing can change between the check and the use.
+    // An output that did not open has no identity either: one message for both.
     int output = open_output_file(output_path);
-    if (output == no_file) fail(format_or_output_status, "error opening output file ", output_path);
     file_relation relation = relation_between(input, output);
     if (relation == same_file) {
         close_file(output);

@@ -29,7 +29,8 @@ enum file_relation { different_files, same_file, relation_unknown };
 
 // Whether two open files are one file: the same device and inode, or volume
 // and file index, whatever paths or links led to them. relation_unknown when
-// either cannot be told, which the caller must treat as possibly the same.
+// either is no_file or cannot be told, which the caller must treat as
+// possibly the same.
 file_relation relation_between(int first, int second);
 
 // Truncates a regular file to nothing; pipes and devices are left as they are.
@@ -75,11 +76,17 @@ bool is_terminal(int file);
 // Seconds from a fixed point in the past; never goes back.
 double monotonic_seconds();
 
-constexpr long long no_size = -1;
-
-// The size of a regular file in bytes; no_size for a pipe, a device or a
-// file whose size cannot be read.
+// The size of a regular file in bytes; 0, as for an empty file, where no
+// size can be known: a pipe, a device, or a file whose size cannot be read.
 long long regular_file_size(int file);
+
+// Until stop_erase_on_interrupt, an interrupt (Ctrl-C, a termination, the
+// terminal closing; on Windows also Ctrl-Break and the console closing) first
+// writes the size bytes at text to standard error, then ends the process as
+// it would have ended it. The text stays where it is; the caller may call
+// again with a longer size. A signal the parent had ignored stays ignored.
+void erase_on_interrupt(const char* text, std::size_t size);
+void stop_erase_on_interrupt();
 
 // The path as UTF-8 for messages; on POSIX the bytes exactly as given.
 std::string printable_path(const native_string& path);

@@ -1,6 +1,7 @@
 #include "platform_io.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -20,6 +21,26 @@ bool cut_partial_write(int file, std::size_t written) {
     if (written == 0) return true;
     off_t end = lseek(file, 0, SEEK_CUR);
     return end >= static_cast<off_t>(written) && ftruncate(file, end - static_cast<off_t>(written)) == 0;
+}
+
+constexpr int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
+const char* interrupt_text;
+volatile std::sig_atomic_t interrupt_text_size;
+
+// Only async-signal-safe calls. SA_RESETHAND has already restored the
+// default action, so the raised signal, delivered once this returns, ends
+// the process: a shell sees 130 or 143, a batch system the signal.
+// A process ended this way writes no coverage data: the console tests check it.
+extern "C" void erase_and_end(int signal) {  // GCOVR_EXCL_START
+    ssize_t written = write(STDERR_FILENO, interrupt_text, static_cast<std::size_t>(interrupt_text_size));
+    static_cast<void>(written);  // nothing else can be done about a failed erase
+    raise(signal);
+}  // GCOVR_EXCL_STOP
+
+bool handled_here(int signal) {
+    struct sigaction current {};
+    sigaction(signal, nullptr, &current);
+    return current.sa_handler == erase_and_end;
 }
 
 }  // namespace
@@ -91,8 +112,28 @@ double monotonic_seconds() {
 
 long long regular_file_size(int file) {
     struct stat info {};
-    if (fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) return no_size;
+    if (fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
     return static_cast<long long>(info.st_size);
+}
+
+void erase_on_interrupt(const char* text, std::size_t size) {
+    interrupt_text = text;
+    interrupt_text_size = static_cast<std::sig_atomic_t>(size);
+    struct sigaction erase {};
+    erase.sa_handler = erase_and_end;
+    erase.sa_flags = SA_RESETHAND;
+    sigemptyset(&erase.sa_mask);
+    for (int signal : interrupts) sigaddset(&erase.sa_mask, signal);  // one erase, whichever comes
+    for (int signal : interrupts) {
+        struct sigaction previous {};
+        sigaction(signal, nullptr, &previous);
+        if (previous.sa_handler == SIG_DFL) sigaction(signal, &erase, nullptr);
+    }
+}
+
+void stop_erase_on_interrupt() {
+    for (int signal : interrupts)
+        if (handled_here(signal)) std::signal(signal, SIG_DFL);
 }
 
 std::string printable_path(const native_string& path) { return path; }

@@ -59,6 +59,19 @@ bool write_console_text(console_stream stream, const std::string& text) {
     return WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
 }
 
+const char* interrupt_text;
+volatile DWORD interrupt_text_size;
+bool erasing_on_interrupt = false;
+
+// Called on a thread of its own for Ctrl-C, Ctrl-Break and the console
+// closing. FALSE hands the event on to the system's handler, which ends the
+// process with the usual status.
+BOOL WINAPI erase_and_pass_on(DWORD) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), interrupt_text, interrupt_text_size, &written, nullptr);
+    return FALSE;
+}
+
 }  // namespace
 
 int open_input_file(const native_string& path) {
@@ -77,6 +90,7 @@ int open_output_file(const native_string& path) {
 // Only files on disk have a volume and an index; a pipe or a device is
 // never the same file as anything empty_if_regular would truncate.
 file_relation relation_between(int first, int second) {
+    if (first == no_file || second == no_file) return relation_unknown;
     if (GetFileType(handle_of(first)) != FILE_TYPE_DISK || GetFileType(handle_of(second)) != FILE_TYPE_DISK)
         return different_files;
     BY_HANDLE_FILE_INFORMATION first_info{}, second_info{};
@@ -139,9 +153,20 @@ bool is_terminal(int file) { return is_console(handle_of(file)); }
 double monotonic_seconds() { return static_cast<double>(GetTickCount64()) / 1000; }
 
 long long regular_file_size(int file) {
-    if (GetFileType(handle_of(file)) != FILE_TYPE_DISK) return no_size;
+    if (GetFileType(handle_of(file)) != FILE_TYPE_DISK) return 0;
     long long size = _filelengthi64(file);
-    return size < 0 ? no_size : size;
+    return size < 0 ? 0 : size;
+}
+
+void erase_on_interrupt(const char* text, std::size_t size) {
+    interrupt_text = text;
+    interrupt_text_size = static_cast<DWORD>(size);
+    if (!erasing_on_interrupt) erasing_on_interrupt = SetConsoleCtrlHandler(erase_and_pass_on, TRUE) != 0;
+}
+
+void stop_erase_on_interrupt() {
+    if (erasing_on_interrupt) SetConsoleCtrlHandler(erase_and_pass_on, FALSE);
+    erasing_on_interrupt = false;
 }
 
 std::string printable_path(const native_string& path) {

@@ -5,6 +5,7 @@
 #define OSTREL_PROGRESS_H
 
 #include <cstdint>
+#include <string>
 
 // Starts the run's clock when standard error is a terminal and the output
 // is not one (its lines would be mixed with the status line); the input's
@@ -15,8 +16,14 @@ void start_progress(int input, int output);
 // times a second, and first once the run has lasted a second.
 void report_progress(std::uint64_t cells_written, std::uint64_t bytes_read);
 
+// The status line's text: the cells written and, where the input's size
+// is known (not 0), the share read and the time left at the pace so far.
+std::string progress_text(std::uint64_t cells_written, std::uint64_t bytes_read, long long input_size,
+                          double elapsed);
+
 // Erases the line, so that the terminal is as the run found it and a
-// message starts at the beginning of a clean line.
+// message starts at the beginning of a clean line. While the line is on the
+// terminal an interrupt erases it too, before it ends the process.
 void clear_progress();
 
 #endif

@@ -2,12 +2,35 @@
 """Runs a built converter on generated stacks and checks its exit status, both
 console streams, whether the output file exists, its exact bytes and mode, and
 that the input is left byte-identical."""
-import argparse, ctypes, os, pty, re, select, shlex, struct, subprocess, sys, tempfile, threading, time
+import argparse, ctypes, os, pty, random, re, select, shlex, signal, struct, subprocess, sys, tempfile, threading, time
 
 LABELS = "stack_ncols nrows xll yll cellsize nodata_value cnt min max sum average numlevels".split()
 USAGE = ("converting stacks in Pelox binary format into stacks in ascii format\n"
          "usage: Kindor <input stack in binary format> <output stack in ascii format>\n")
 VERSION = "Ostrel {version}\n"  # the version the build was given
+HELP = """Usage: Ostrel INPUT OUTPUT
+  --help       show this help and exit
+  --version    show the version and exit
+
+Converts the binary raster stack INPUT (single or double precision, found
+from its nodata_value of -9999) into the ascii stack OUTPUT: twelve labelled
+header lines, then one line per cell. An INPUT already in ascii form gives
+an empty OUTPUT.
+
+INPUT and OUTPUT may be files, pipes, /dev/stdin or /dev/stdout. An OUTPUT
+that is the INPUT is refused; OUTPUT is emptied only when it is a regular
+file.
+
+Exit status:
+  0   converted (or --help, --version)
+  1   wrong arguments
+  98  INPUT not recognised, OUTPUT is the INPUT, or OUTPUT not writable
+  99  INPUT cannot be opened or read
+
+While a conversion runs, progress shows on standard error if it is a
+terminal. Full manual: man Ostrel (on Windows, README.md beside Ostrel.exe).
+"""
+assert len(HELP.splitlines()) <= 24 and max(map(len, HELP.splitlines())) <= 80
 PROGRESS = r"\r\d+ cells written\s*\r"  # no share read: the input's size is unknown
 SHARE = r"\r\d+ cells written, \d{1,2}% read, \d+:[0-5]\d left"  # drawn before the end
 def unrecognised(path="in"): return f"could not recognise file format (ascii, single or double) for {path}\n"
@@ -62,7 +85,7 @@ CASES = [
     ("usage", "one argument", S24, ["in"], 1, USAGE, "", None),
     ("usage", "three arguments", S24, ["in", "out", "x"], 1, USAGE, "", None),
     ("usage", "--version", S24, ["--version"], 0, VERSION, "", None),
-    ("usage", "--help", S24, ["--help"], 0, USAGE, "", None),
+    ("usage", "--help", S24, ["--help"], 0, HELP, "", None),
     ("usage", "another single option", S24, ["--verbose"], 1, USAGE, "", None),
     ("usage", "an option's prefix", S24, ["--vers"], 1, USAGE, "", None),
     ("usage", "an option and more", S24, ["--helpme"], 1, USAGE, "", None),
@@ -150,6 +173,8 @@ CASES = [
     ("stream", "output to a pipe", D2, ["in", "/dev/stdout"], 0, D2_TEXT, "", None),
     ("stream", "stdin redirected from the output", S24, ["/dev/stdin", "in"], 98, "", SAME, "INPUT"),
     ("stream", "FIFO in two halves, no terminal: no progress", THIRDS, ["slow-fifo", "out"], 0, "", "", THIRDS_TEXT),
+    *[("stream", f"killed at a random moment, {n}", HALVES, "SIGKILL@random paced-fifo out", -signal.SIGKILL, "", "",
+       ("prefix", HALVES_TEXT)) for n in (1, 2, 3)],
     ("large", "3 GiB ascii-form input", sparse(b"ncols 4\n"), None, 0, "", "", ""),
     ("large", "3 GiB stack as its own output", sparse(stack("d")), ["in", "in"], 98, "", SAME, "INPUT"),
     # console: standard error (and output, unless a slow pipe) on a terminal; "out" is the screen at the end,
@@ -160,7 +185,7 @@ CASES = [
      "error opening input file Ωμέγα.stack\n", "", None),
     ("console", "usage", None, [], 1, USAGE, "", None),
     ("console", "--version", None, ["--version"], 0, VERSION, "", None),
-    ("console", "--help", None, ["--help"], 0, USAGE, "", None),
+    ("console", "--help", None, ["--help"], 0, HELP, "", None),
     ("console", "quick run: no progress", S24, None, 0, "", "^$", S24_TEXT),
     ("console", "input's size unknown: converted all the same", D2, "fstat=5", 0, "", "^$", D2_TEXT),
     ("console", "FIFO in two halves: progress, then a blank screen", THIRDS, ["slow-fifo", "out"], 0, "", PROGRESS,
@@ -171,16 +196,35 @@ CASES = [
     ("console", "4 million cells: share read, then a blank screen", zero_cells(4_000_000), None, 0, "", SHARE, None),
     ("console", "read error after progress: message on a clean line", THIRDS, "EIO=14000 slow-fifo out", 99,
      "error reading input file slow-fifo\n", PROGRESS, listing("d", THIRDS[:14000])),
+    # the second quarter comes in one read 1.3 s in: the first draw counts the first half's 1494 cells
+    ("console", "FIFO in quarters: the cells of the first half", THIRDS, ["quarters-fifo", "out"], 0, "",
+     r"^\r1494 cells written\r", THIRDS_TEXT),
+    *[("console", f"{name} after the line is drawn: a blank screen, whole lines", THIRDS, f"{name}@drawn held-fifo out",
+       -getattr(signal, name), "", PROGRESS, ("prefix", THIRDS_TEXT)) for name in ("SIGINT", "SIGTERM", "SIGHUP")],
+    ("console", "SIGINT before a line is drawn: nothing on the screen", THIRDS, "SIGINT@started held-fifo out",
+     -signal.SIGINT, "", "^$", ("prefix", THIRDS_TEXT)),
+    ("console", "SIGINT ignored, as by nohup: the run goes on", THIRDS, "SIGINT@ignored held-fifo out", 0, "",
+     PROGRESS, THIRDS_TEXT),
 ]
 
-def feed_fifo(path, data, pause):  # in pieces of 1001 bytes, which split cells; the reader may stop early
+# Each FIFO's feed, in segments: bytes (None: the rest), pause before them, bytes a write, pause between writes
+FEEDS = {"fifo": [(None, 0, 1001, 0)], "slow-fifo": [(12012, 0, 1001, 0), (None, 1.3, 1001, 0)],
+         "quarters-fifo": [(6024, 0, 1001, 0), (6024, 1.3, 6024, 0), (None, 1.3, 1001, 0)],  # one write: one read
+         "held-fifo": [(12012, 0, 1001, 0), (1001, 1.3, 1001, 0), (None, 2, 1001, 0)],
+         "paced-fifo": [(None, 0, 1001, 0.005)]}
+
+def feed_fifo(path, data, feed, opened):  # writes of 1001 bytes split cells; the reader may stop early
     try:
-        with open(path, "wb") as fifo:
-            for start in range(0, len(data), 1001):
-                if pause and start == 12012:
-                    fifo.flush()
-                    time.sleep(pause)  # the second half more than a second later
-                fifo.write(data[start:start + 1001])
+        with open(path, "wb", buffering=0) as fifo:
+            opened.set()
+            start = 0
+            for size, pause, piece, between in feed:
+                time.sleep(pause)
+                end = len(data) if size is None else start + size
+                for at in range(start, end, piece):
+                    fifo.write(data[at:min(at + piece, end)])
+                    time.sleep(between)
+                start = end
     except BrokenPipeError: pass
 
 def snapshot(path):
@@ -192,22 +236,30 @@ def snapshot(path):
         f.seek(-4096, os.SEEK_END)
         return size, head, f.read()
 
-def on_terminal(command, workdir, env, slow_stdout):
+def on_terminal(command, workdir, env, slow_stdout, interrupt, target):
     """Status, the screen at the end and the raw text, when standard error (and
     input and output, unless output is a pipe read 1.5 s late) is a pseudo-terminal,
     which wine treats as a console; wine moves the cursor between words instead
-    of writing spaces."""
+    of writing spaces. An interrupt ("SIGINT@drawn") is sent once the status line
+    is drawn, once the output holds lines ("@started"), or, ignored as nohup has it, once drawn ("@ignored")."""
     leader, follower = pty.openpty()
     started = time.monotonic()
-    process = subprocess.Popen(command, cwd=workdir, env=env, stdin=follower, stderr=follower,
+    number, when = (getattr(signal, interrupt.split("@")[0]), interrupt.split("@")[1]) if interrupt else (0, "")
+    ignore = (lambda: signal.signal(number, signal.SIG_IGN)) if when == "ignored" else None
+    process = subprocess.Popen(command, cwd=workdir, env=env, stdin=follower, stderr=follower, preexec_fn=ignore,
                                stdout=subprocess.PIPE if slow_stdout else follower)
     os.close(follower)
     piped = []
     if slow_stdout:
         reader = threading.Thread(target=lambda: (time.sleep(1.5), piped.append(process.stdout.read())))
         reader.start()
-    raw = b""
-    while select.select([leader], [], [], 60)[0]:
+    raw, deadline = b"", started + 60
+    while time.monotonic() < deadline:
+        due = b"cells written" in raw if when != "started" else os.path.exists(target) and os.path.getsize(target)
+        if when and due:
+            process.send_signal(number)
+            when = ""
+        if not select.select([leader], [], [], 0.02)[0]: continue
         try: chunk = os.read(leader, 4096)
         except OSError: break  # the terminal closed: every writer is gone
         if not chunk: break
@@ -218,6 +270,16 @@ def on_terminal(command, workdir, env, slow_stdout):
     text = re.sub(r"\x1b\[(\d*)C", lambda m: " " * int(m.group(1) or 1), raw.decode("utf-8", "replace"))
     text = re.sub(r"\x1b\[[?\d;]*[A-JL-Za-z]", "", text.replace("\x1b[K", "\0"))  # keep erase to end of line
     return process.wait(timeout=60), screen(text), text, b"".join(piped), seconds
+
+def progress_bytes(raw):
+    """What is wrong with the status lines' bytes: each draw is padded to the widest line so far, and the last
+    is followed by an erase of exactly that width (wine draws its own way, and is not asked)."""
+    draws, width = re.findall(r"\r(\d+ cells written[^\r]*)", raw), 0
+    for line in draws:
+        width = max(width, len(line.rstrip()))
+        if line != line.rstrip().ljust(width): return f"draw {line!r} is not padded to {width} characters"
+    erase = "\r" + " " * width + "\r"
+    return f"the last draw is not followed by {erase!r}" if draws and "\r" + draws[-1] + erase not in raw else ""
 
 def screen(text):
     """The lines a terminal shows for the text: a carriage return goes back to
@@ -243,7 +305,7 @@ def skip_reason(group, data, argv, fault, args):
         return "a Windows command line holds no bytes that are not UTF-8"
     if isinstance(data, tuple) and data[0] == "zeros" and not windows:
         return "a second's run under wine; the FIFO and the slow pipe show progress on the faster builds"
-    if windows and {"/dev/stdin", "fifo", "slow-fifo", "/dev/stdout"} & set(argv):
+    if windows and {"/dev/stdin", "/dev/stdout", *FEEDS} & set(argv):
         return "Windows has no /dev/stdin or FIFOs"
     return ""
 
@@ -251,6 +313,7 @@ def run_case(case, args, workdir):
     group, name, data, argv, status, out, err, expected = case
     env, exe, prefix, fault = dict(os.environ), args.exe, list(args.prefix), ""
     if isinstance(argv, str): fault, argv = argv.split()[0], argv.split()[1:] or None
+    interrupt, fault = (fault, "") if fault.startswith("SIG") else ("", fault)
     argv = ["in", "out"] if argv is None else argv
     why = skip_reason(group, data, argv, fault, args)
     if why: return "skip", why
@@ -261,16 +324,17 @@ def run_case(case, args, workdir):
         else: env.update(preload)
         exe = args.preloadable
     piped = argv[:1] == ["/dev/stdin"] and argv[1:] != ["in"]  # else stdin comes from the file "in"
-    fifo = argv[0] if argv[:1] in (["fifo"], ["slow-fifo"]) else None
+    fifo = argv[0] if argv[:1] and argv[0] in FEEDS else None
     source = os.path.join(workdir, "in" if not argv or argv[0] == "/dev/stdin" or fifo else argv[0])
     if data == "dir": os.mkdir(source)
     elif data is not None and not piped and not fifo:
         with open(source, "wb") as f: f.write(data[1] if isinstance(data, tuple) else data)
         if isinstance(data, tuple): os.truncate(source, 3 << 30 if data[0] == "sparse" else len(data[1]) + 8 * data[2])
+    opened = threading.Event()
     if fifo:
         os.mkfifo(os.path.join(workdir, fifo))
-        pause = 1.3 if fifo == "slow-fifo" else 0
-        threading.Thread(target=feed_fifo, args=(os.path.join(workdir, fifo), data, pause), daemon=True).start()
+        threading.Thread(target=feed_fifo, args=(os.path.join(workdir, fifo), data, FEEDS[fifo], opened),
+                         daemon=True).start()
     if "old" in argv:
         with open(os.path.join(workdir, "old"), "wb") as f: f.write(b"old")
     if "link" in argv: os.symlink("in", os.path.join(workdir, "link"))
@@ -278,27 +342,42 @@ def run_case(case, args, workdir):
     target = os.path.join(workdir, argv[1] if len(argv) > 1 else "out")
     existed, before = os.path.lexists(target), snapshot(source) if os.path.isfile(source) else None
     eol = lambda text: text.replace("\n", args.eol).encode("utf-8", "surrogateescape")
+    want = None if expected is None else before if expected == "INPUT" else eol(expected) if isinstance(expected, str) \
+        else eol(expected[1])
+    def output_matches(actual):  # ("prefix", text): whole lines of the text, from its start
+        if not isinstance(expected, tuple): return actual == want
+        return bool(actual) and want.startswith(actual) and actual.endswith(eol("\n"))
     out = out.replace("{version}", args.project_version)
     if group == "console":
         slow = argv[1:] == ["/dev/stdout"]
-        got, shown, raw, piped, seconds = on_terminal(prefix + [exe] + argv, workdir, env, slow)
+        got, shown, raw, piped, seconds = on_terminal(prefix + [exe] + argv, workdir, env, slow, interrupt, target)
         problems = [f"{what}: got {value!r}, want {want!r}" for what, value, want in (
             ("status", got, status), ("screen", shown, out),
             ("stdout", piped, eol(listing("d", data)) if slow else b"")) if value != want]
         if not re.search(err, raw): problems.append(f"terminal's text {raw[:200]!r} holds no {err!r}")
         if raw.count("cells written") > 4 * seconds + 1: problems.append(f"drawn more than 4 times a second: {raw!r}")
-        if expected is not None and snapshot(target) != eol(expected): problems.append("output differs")
+        if args.eol == "\n" and progress_bytes(raw): problems.append(progress_bytes(raw))
+        if expected is not None and not output_matches(snapshot(target)): problems.append("output differs")
         return ("fail", "; ".join(problems)) if problems else ("pass", "")
     with open(source, "rb") if argv == ["/dev/stdin", "in"] else open(os.devnull, "rb") as stdin:
-        done = subprocess.run(prefix + [exe] + argv, cwd=workdir, env=env, capture_output=True, timeout=60,
-                              **({"input": data} if piped else {"stdin": stdin}))
+        if interrupt:  # killed at a random moment while the FIFO feeds it
+            process = subprocess.Popen(prefix + [exe] + argv, cwd=workdir, env=env, stdin=stdin,
+                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            delay = random.uniform(0.1, 0.6)
+            opened.wait(30)
+            time.sleep(delay)
+            process.send_signal(getattr(signal, interrupt.split("@")[0]))
+            done = subprocess.CompletedProcess(argv, process.wait(60), *process.communicate())
+        else:
+            done = subprocess.run(prefix + [exe] + argv, cwd=workdir, env=env, capture_output=True, timeout=60,
+                                  **({"input": data} if piped else {"stdin": stdin}))
     created = os.path.isfile(target) and not target.startswith("/dev/")
     actual = snapshot(target) if created else None
-    want = None if expected is None else before if expected == "INPUT" else eol(expected)
     clip = lambda value: value[:300] if isinstance(value, bytes) else value
     problems = [f"{what}: got {clip(got)!r}, want {clip(exp)!r}" for what, got, exp in (
         ("status", done.returncode, status), ("stdout", done.stdout, eol(out)), ("stderr", done.stderr, eol(err)),
-        ("output", actual, want)) if got != exp]
+        ("output", actual, want)) if got != exp and (what != "output" or not output_matches(actual))]
+    if interrupt: problems = [f"{problem} (killed {delay:.3f} s in)" for problem in problems]
     if created and not existed and args.eol == "\n" and os.stat(target).st_mode & 0o7777 != 0o666 & ~UMASK:
         problems.append(f"output mode {os.stat(target).st_mode & 0o7777:o}, want {0o666 & ~UMASK:o}")
     if before is not None and snapshot(source) != before: problems.append("input was changed")
