@@ -71,9 +71,17 @@ echo "resubmission's summaries: $(summed "$again")"
 # A task cancelled mid-stack: its input is a FIFO fed slowly, so it is still converting.
 mkfifo runs/slow.stack
 printf 'runs/slow.stack\n' > stacks.txt
-python3 -c 'import struct, sys, time
-f = open("runs/slow.stack", "wb", buffering=0); f.write(struct.pack("<12d", 4, 2, 0.5, 1.5, 1, -9999, 8, 0, 1, 4, .5, 2))
-for n in range(600): f.write(struct.pack("<100d", *range(n * 100, n * 100 + 100))); time.sleep(0.05)' 2>/dev/null &
+feed_slow_stack() {  # cells 0 to 59999, over $1 seconds
+  python3 - "$1" 2>/dev/null <<'PY' &
+import struct, sys, time
+with open("runs/slow.stack", "wb", buffering=0) as fifo:
+    fifo.write(struct.pack("<12d", 4, 2, 0.5, 1.5, 1, -9999, 8, 0, 1, 4, 0.5, 2))
+    for n in range(600):
+        fifo.write(struct.pack("<100d", *range(n * 100, n * 100 + 100)))
+        time.sleep(float(sys.argv[1]) / 600)
+PY
+}
+feed_slow_stack 30
 cancelled=$(sbatch --parsable --array=0-0 "$script" stacks.txt out/ | cut -d';' -f1)
 for _ in $(seq 300); do [ -n "$(find out/runs -name '.slow.txt.*.partial' -size +1k)" ] && break; sleep 0.1; done
 [ -n "$(find out/runs -name '.slow.txt.*.partial')" ] || fail "the slow task never started converting"
@@ -82,8 +90,7 @@ for _ in $(seq 300); do [ -z "$(squeue -h -j "$cancelled" 2>/dev/null)" ] && bre
 wait || true
 [ ! -e out/runs/slow.txt ] || fail "a cancelled conversion left a file under its final name"
 [ -z "$(find out -name '.*.partial')" ] || fail "a cancelled conversion left its temporary file"
-python3 -c 'import struct; open("runs/slow.stack", "wb").write(struct.pack("<12d", 4, 2, 0.5, 1.5, 1, -9999, 8, 0, 1,
-  4, .5, 2) + struct.pack("<60000d", *range(60000)))' &
+feed_slow_stack 0
 again=$(submit --array=0-0)
 wait
 cmp <(python3 -c 'print("".join(f"{v}\n" for v in range(60000)), end="")') <(tail -n +13 out/runs/slow.txt) ||
@@ -93,7 +100,7 @@ echo "cancelled mid-stack, then resubmitted: $(summed "$again")"
 # GNU parallel on one machine: one job a stack, its job log naming the failures.
 { echo "$good"; printf 'runs/not a stack.stack\nruns/missing.stack\n'; } > stacks.txt
 run_parallel() {
-  parallel --will-cite --joblog parallel.log "$@" "printf '%s\n' {} | $script - by-parallel/" :::: stacks.txt
+  parallel --will-cite --joblog parallel.log "$@" "printf '%s\n' {} | '$script' - by-parallel/" :::: stacks.txt
 }
 run_parallel > parallel.out 2>&1 && fail "parallel ended with status 0 despite two failures"
 failed_jobs() { awk -F'\t' 'NR > 1 && $7 != 0 {print $9}' parallel.log | sort; }
@@ -102,5 +109,6 @@ failed_jobs() { awk -F'\t' 'NR > 1 && $7 != 0 {print $9}' parallel.log | sort; }
 diff -r expected by-parallel || fail "parallel's outputs differ from direct conversions"
 lines=$(wc -l < parallel.log)
 run_parallel --resume-failed > parallel.out 2>&1 || true
-[ "$(wc -l < parallel.log)" = $((lines + 2)) ] || fail "--resume-failed did not rerun exactly the two failures"
+[ "$(wc -l < parallel.log)" = $((lines + 2)) ] && [ "$(tail -n 2 parallel.log | grep -c -e "not a stack" -e missing)" = 2 ] ||
+  fail "--resume-failed did not rerun exactly the two failures"
 echo "cluster: all checks passed"
