@@ -19,7 +19,7 @@ constexpr std::size_t widest_line = 100;
 bool shown_on_terminal = false;
 double started_at;
 double next_draw_at;
-long long input_size;
+long long input_file_size;
 std::size_t drawn_width = 0;  // characters of the line now on the terminal
 
 // "\r", drawn_width spaces, "\r": the line's erase, made before the line is
@@ -72,7 +72,7 @@ void start_progress(int input, int output) {
     std::fill(std::begin(erase_text) + 1, std::end(erase_text), ' ');
     started_at = monotonic_seconds();
     next_draw_at = started_at + first_draw_after_seconds;
-    input_size = regular_file_size(input);
+    input_file_size = regular_file_size(input);
 }
 
 void report_progress(std::uint64_t cells_written, std::uint64_t bytes_read) {
@@ -80,7 +80,7 @@ void report_progress(std::uint64_t cells_written, std::uint64_t bytes_read) {
     double now = monotonic_seconds();
     if (now < next_draw_at) return;
     next_draw_at = now + redraw_interval_seconds;
-    draw(progress_text(cells_written, bytes_read, input_size, now - started_at));
+    draw(progress_text(cells_written, bytes_read, input_file_size, now - started_at));
 }
 
 void clear_progress() {
