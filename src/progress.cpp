@@ -16,7 +16,7 @@ constexpr double redraw_interval_seconds = 0.25;
 // Wider than any line: twenty digits of cells, the share and the time left.
 constexpr std::size_t widest_line = 100;
 
-bool shown_on_terminal = false;
+bool shown_on_terminal;  // set by start_progress, before any report
 double started_at;
 double next_draw_at;
 long long input_file_size;
