@@ -73,7 +73,7 @@ long read_once(int file, unsigned char* buffer, std::size_t count) {
     ssize_t got;
     do got = ::read(file, buffer, count);
     while (got < 0 && errno == EINTR);
-    return got < 0 ? -1 : static_cast<long>(got);
+    return static_cast<long>(got);  // -1 where it failed
 }
 
 long write_once(int file, const char* data, std::size_t count) { return ::write(file, data, count); }
@@ -119,11 +119,9 @@ long long regular_file_size(int file) {
 void erase_on_interrupt(const char* text, std::size_t size) {
     interrupt_text = text;
     interrupt_text_size = static_cast<std::sig_atomic_t>(size);
-    struct sigaction erase {};
+    struct sigaction erase {};  // nothing blocked during it but the signal itself: a second erase is harmless
     erase.sa_handler = erase_and_end;
     erase.sa_flags = SA_RESETHAND;
-    sigemptyset(&erase.sa_mask);
-    for (int signal : interrupts) sigaddset(&erase.sa_mask, signal);  // one erase, whichever comes
     for (int signal : interrupts) {
         struct sigaction previous {};
         sigaction(signal, nullptr, &previous);

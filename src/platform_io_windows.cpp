@@ -111,7 +111,7 @@ long read_once(int file, unsigned char* buffer, std::size_t count) {
     int got;
     do got = _read(file, buffer, static_cast<unsigned>(count));
     while (got < 0 && errno == EINTR);
-    return got < 0 ? -1 : got;
+    return got;  // -1 where it failed
 }
 
 long write_once(int file, const char* data, std::size_t count) {
