@@ -75,6 +75,8 @@ elseif(OSTREL_STATIC)
   install(TARGETS Ostrel RUNTIME DESTINATION bin)
   install(FILES ${PROJECT_BINARY_DIR}/Ostrel.1.gz DESTINATION share/man/man1)
   install(FILES README.md LICENSE DESTINATION .)
+  # Where clusters are, which the tarball is for: the job-array example, at the README's path.
+  install(PROGRAMS examples/slurm/convert-stacks.sbatch DESTINATION examples/slurm)
   set(CPACK_GENERATOR TGZ)
   ostrel_processor_name("aarch64;arm64;arm;armhf" portable_processor)
   set(CPACK_PACKAGE_FILE_NAME ostrel-${PROJECT_VERSION}-linux-${portable_processor})
