@@ -33,7 +33,7 @@ with open("stacks.txt", "w") as listing:
         cells = [rng.choice([-9999, round(rng.uniform(-50, 50), 3)]) for _ in range(rng.randint(12, 400))]
         path = f"{folder}/step{n:03d}.stack" if n % 50 else f"{folder}/step{n:03d}"  # some without .stack
         open(path, "wb").write(struct.pack(f"<{12 + len(cells)}{kind}", *header, *cells))
-        listing.write(f"./{path}\n" if n % 3 == 0 else f"{path}\n")
+        listing.write(f"./{path}\n" if n % 3 == 0 else f"{os.getcwd()}/{path}\n" if n % 5 == 1 else f"{path}\n")
     open("runs/not a stack.stack", "wb").write(b"NCOLS 4\n" * 20)
     open("runs/with space.stack", "wb").write(struct.pack("<14d", *header, 3, 4))
     listing.write("runs/not a stack.stack\nruns/missing.stack\nruns/with space.stack\n")
@@ -41,7 +41,8 @@ PY
 good=$(grep -v -e 'not a stack' -e missing stacks.txt)
 direct() {  # converts every good entry straight into $1, as the script names outputs
   while IFS= read -r stack; do
-    relative=${stack#./} target=$1/${relative%.stack}.txt
+    relative=${stack#./} relative=${relative#/}
+    target=$1/${relative%.stack}.txt
     mkdir -p "$(dirname "$target")" && "$OSTREL" "$stack" "$target"
   done <<<"$good"
 }
