@@ -113,4 +113,9 @@ run_parallel --resume-failed > parallel.out 2>&1 || true
 rerun=$(tail -n +$((lines + 1)) parallel.log)
 [ "$(echo "$rerun" | wc -l)" = 2 ] && [ "$(echo "$rerun" | grep -c -e "not a stack" -e missing)" = 2 ] ||
   fail "--resume-failed did not rerun exactly the two failures"
+
+# Outside Slurm: one task, the whole list; a path that would leave the output folder is refused.
+refused=$(printf '../x.stack\n' | "$script" - out/ 2>&1) && fail "a path with .. was converted"
+[ "$refused" = "convert-stacks: ../x.stack: its output would leave out/; not converted
+convert-stacks: task 0 of 1: 0 converted, 0 skipped, 1 failed" ] || fail "the refusal reads: $refused"
 echo "cluster: all checks passed"
