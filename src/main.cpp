@@ -95,10 +95,7 @@ int run_converter(int argc, native_char** argv) {
     // An output that did not open has no identity either: one message for both.
     int output = open_output_file(output_path);
     file_relation relation = relation_between(input, output);
-    if (relation == same_file) {
-        close_file(output);
-        fail(format_or_output_status, "output file is the same as input file ", output_path);
-    }
+    if (relation == same_file) fail(format_or_output_status, "output file is the same as input file ", output_path);
     // Unable to tell is not proof that they differ: truncating could empty the input.
     if (relation == relation_unknown) fail(format_or_output_status, "error opening output file ", output_path);
     if (!empty_if_regular(output)) fail(format_or_output_status, "error opening output file ", output_path);
