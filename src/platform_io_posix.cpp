@@ -15,12 +15,13 @@ bool is_directory(int file) {
 }
 
 // A write that fails half-way (a full disk) leaves part of a line; cutting it
-// off again keeps the file ending at a line end. False where it cannot (a
-// pipe keeps what it was given).
-bool cut_partial_write(int file, std::size_t written) {
-    if (written == 0) return true;
+// off again keeps the file ending at a line end. Where it cannot (a pipe
+// keeps what it was given) the write has failed all the same.
+void cut_partial_write(int file, std::size_t written) {
     off_t end = lseek(file, 0, SEEK_CUR);
-    return end >= static_cast<off_t>(written) && ftruncate(file, end - static_cast<off_t>(written)) == 0;
+    if (end < static_cast<off_t>(written)) return;
+    int cut = ftruncate(file, end - static_cast<off_t>(written));
+    static_cast<void>(cut);  // the caller reports the failed write, whether or not the part went
 }
 
 constexpr int interrupts[] = {SIGINT, SIGTERM, SIGHUP};

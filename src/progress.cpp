@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <iterator>
 #include <string>
 
@@ -29,9 +28,8 @@ char erase_text[widest_line + 2];
 
 std::string minutes_and_seconds(double seconds) {
     auto whole = static_cast<unsigned long long>(std::llround(seconds));
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu:%02llu", whole / 60, whole % 60);
-    return text;
+    unsigned long long past_the_minute = whole % 60;
+    return std::to_string(whole / 60) + (past_the_minute < 10 ? ":0" : ":") + std::to_string(past_the_minute);
 }
 
 // Moves the erase's closing "\r" out to a wider line's end. In this order an

@@ -18,6 +18,8 @@ int main() {
         {7, 999, 1000, 1.0, "7 cells written, 99% read, 0:00 left"},  // the share is cut, never rounded up
         {7, 1000, 1000, 5.0, "7 cells written, 100% read, 0:00 left"},
         {7, 3000, 1000, 5.0, "7 cells written, 100% read, 0:00 left"},  // a file that grew: at most all of it
+        {7, 500, 1000, 9.0, "7 cells written, 50% read, 0:09 left"},
+        {7, 500, 1000, 10.0, "7 cells written, 50% read, 0:10 left"},
         {7, 500, 1000, 59.4, "7 cells written, 50% read, 0:59 left"},
         {7, 500, 1000, 59.5, "7 cells written, 50% read, 1:00 left"},  // whole seconds, rounded
         {7, 500, 1000, 61.0, "7 cells written, 50% read, 1:01 left"},
