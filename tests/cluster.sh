@@ -6,9 +6,10 @@
 set -euo pipefail
 export OSTREL=$(realpath "$1")
 script=$(realpath "$(dirname "$0")/../examples/slurm/convert-stacks.sbatch")
+slurm=$(realpath "$(dirname "$0")/../tools/local-slurm.sh")
 work=$(mktemp -d)
-trap '"$(dirname "$script")/../../tools/local-slurm.sh" stop "$work/slurm"; rm -rf "$work"' EXIT
-"$(dirname "$script")/../../tools/local-slurm.sh" start "$work/slurm"
+trap '"$slurm" stop "$work/slurm"; rm -rf "$work"' EXIT
+"$slurm" start "$work/slurm"
 export SLURM_CONF=$work/slurm/slurm.conf
 cd "$work"
 fail() { echo "cluster: $*" >&2; exit 1; }
