@@ -63,10 +63,18 @@ const char* interrupt_text;
 volatile DWORD interrupt_text_size;
 bool erasing_on_interrupt = false;
 
+// Held while standard error is written, and by the interrupt's handler from
+// its erase to the process's end: the handler runs on a thread of its own,
+// and the run would otherwise draw its line again over the erase.
+SRWLOCK standard_error_lock = SRWLOCK_INIT;
+
 // Called on a thread of its own for Ctrl-C, Ctrl-Break and the console
-// closing. FALSE hands the event on to the system's handler, which ends the
-// process with the usual status.
+// closing, a new thread for each. The first takes the lock for good, erases
+// and hands the event on to the system's handler (FALSE), which ends the
+// process with the usual status. A second event waits for the first, which
+// the process's end ends; so the erase comes once and is never drawn over.
 BOOL WINAPI erase_and_pass_on(DWORD) {
+    AcquireSRWLockExclusive(&standard_error_lock);
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), interrupt_text, interrupt_text_size, &written, nullptr);
     return FALSE;
@@ -135,15 +143,18 @@ bool finish_write(int file, const char* data, std::size_t count, long written) {
 bool close_file(int file) { return _close(file) == 0; }
 
 void print_line(console_stream stream, const std::string& text) {
-    if (write_console_text(stream, text + "\r\n")) return;
-    print_text(stream, text + '\n');  // a pipe or a file: its text-mode stream writes CR LF
+    // A console is given CR LF; a pipe or a file gets it from its text-mode stream.
+    print_text(stream, text + (is_console(console_handle(stream)) ? "\r\n" : "\n"));
 }
 
 void print_text(console_stream stream, const std::string& text) {
-    if (write_console_text(stream, text)) return;
-    std::FILE* file = stream == standard_output ? stdout : stderr;
-    std::fputs(text.c_str(), file);
-    std::fflush(file);
+    if (stream == standard_error) AcquireSRWLockExclusive(&standard_error_lock);
+    if (!write_console_text(stream, text)) {
+        std::FILE* file = stream == standard_output ? stdout : stderr;
+        std::fputs(text.c_str(), file);
+        std::fflush(file);
+    }
+    if (stream == standard_error) ReleaseSRWLockExclusive(&standard_error_lock);
 }
 
 bool standard_error_is_terminal() { return is_console(console_handle(standard_error)); }

@@ -67,10 +67,12 @@ def cells_of(kind, texts):  # a number-text table, "value -> text"
 
 def sparse(prefix): return ("sparse", prefix)  # written, then extended to 3 GiB without using the disk
 def zero_cells(count): return ("zeros", stack("d"), count)  # a double stack of count cells, all 0
+def busy(count): return ("busy", stack("d"), count)  # the same, converted natively too
 
 S24, S24_TEXT = converted("f", [1.0] * 12)
 D2, D2_TEXT = converted("d", [3, 4])
 D0_TEXT = listing("d", stack("d"))
+BUSY_TEXT = D0_TEXT + "0\n" * 4_000_000
 THIRDS, THIRDS_TEXT = converted("d", [i / 3 for i in range(3000)])
 QUARTERS, QUARTERS_TEXT = converted("d", [i / 3 for i in range(1988)])  # 16000 bytes
 NINTHS, NINTHS_TEXT = converted("f", [i / 9 for i in range(30000)], tail=b"zz")
@@ -209,8 +211,15 @@ CASES = [
      -signal.SIGINT, "", "^$", ("prefix", THIRDS_TEXT)),
     ("console", "SIGINT ignored, as by nohup: the run goes on", THIRDS, "SIGINT@ignored held-fifo out", 0, "",
      PROGRESS, THIRDS_TEXT),
+    # a signal twice at once, as timeout sends it (to the program, then its group) or a person presses Ctrl-C
+    *[("console", f"{name} twice at once, busy: a blank screen, whole lines", busy(4_000_000), f"{name}*2@drawn",
+       -getattr(signal, name), "", SHARE[2:], ("prefix", BUSY_TEXT)) for name in ("SIGINT", "SIGTERM")],
+    ("console", "under timeout, busy: a blank screen, whole lines", busy(4_000_000), "timeout@2.5", 124, "", SHARE[2:],
+     ("prefix", BUSY_TEXT)),
     # wine turns SIGINT into the console's Ctrl-C, not SIGTERM or SIGHUP
     ("console", "Ctrl-C after the line is drawn: a blank screen", zero_cells(8_000_000), "SIGINT@drawn", -signal.SIGINT,
+     "", SHARE[2:], ("prefix", D0_TEXT + "0\n" * 8_000_000)),
+    ("console", "Ctrl-C twice at once: a blank screen", zero_cells(8_000_000), "SIGINT*2@drawn", -signal.SIGINT,
      "", SHARE[2:], ("prefix", D0_TEXT + "0\n" * 8_000_000)),
     ("console", "Ctrl-C before a line is drawn: nothing on the screen", zero_cells(8_000_000), "SIGINT@started",
      -signal.SIGINT, "", "^$", ("prefix", D0_TEXT + "0\n" * 8_000_000)),
@@ -250,10 +259,14 @@ def on_terminal(command, workdir, env, slow_stdout, interrupt, target):
     input and output, unless output is a pipe read 1.5 s late) is a pseudo-terminal,
     which wine treats as a console; wine moves the cursor between words instead
     of writing spaces. An interrupt ("SIGINT@drawn") is sent once the status line
-    is drawn, once the output holds lines ("@started"), or, ignored as nohup has it, once drawn ("@ignored")."""
+    is drawn, once the output holds lines ("@started"), or, ignored as nohup has it, once drawn ("@ignored");
+    "SIGINT*2@drawn" sends it twice at once, "timeout@2.5" runs the command under timeout."""
     leader, follower = pty.openpty()
     started = time.monotonic()
-    number, when = (getattr(signal, interrupt.split("@")[0]), interrupt.split("@")[1]) if interrupt else (0, "")
+    name, when = interrupt.split("@") if interrupt else ("", "")
+    if name == "timeout": command, when = ["timeout", when] + command, ""
+    name, times = (name + "*1").split("*")[:2]
+    number = getattr(signal, name, 0)
     ignore = (lambda: signal.signal(number, signal.SIG_IGN)) if when == "ignored" else None
     process = subprocess.Popen(command, cwd=workdir, env=env, stdin=follower, stderr=follower, preexec_fn=ignore,
                                stdout=subprocess.PIPE if slow_stdout else follower)
@@ -266,7 +279,7 @@ def on_terminal(command, workdir, env, slow_stdout, interrupt, target):
     while time.monotonic() < deadline:
         due = b"cells written" in raw if when != "started" else os.path.exists(target) and os.path.getsize(target)
         if when and due:
-            process.send_signal(number)
+            for _ in range(int(times)): process.send_signal(number)
             when = ""
         if not select.select([leader], [], [], 0.02)[0]: continue
         try: chunk = os.read(leader, 4096)
@@ -312,6 +325,8 @@ def skip_reason(group, data, argv, fault, args):
     if "/dev/full" in argv and (windows or not os.path.exists("/dev/full")): return "the system has no /dev/full"
     if windows and any("\udc80" <= c <= "\udcff" for a in argv for c in a):
         return "a Windows command line holds no bytes that are not UTF-8"
+    if fault.startswith("timeout") and args.prefix: return "timeout would time the emulator's start too"
+    if isinstance(data, tuple) and data[0] == "busy" and windows: return "wine has a Ctrl-C row of its own"
     if isinstance(data, tuple) and data[0] == "zeros" and not windows:
         return "a second's run under wine; the FIFO and the slow pipe show progress on the faster builds"
     if windows and {"/dev/stdin", "/dev/stdout", *FEEDS} & set(argv):
@@ -322,7 +337,7 @@ def run_case(case, args, workdir):
     group, name, data, argv, status, out, err, expected = case
     env, exe, prefix, fault = dict(os.environ), args.exe, list(args.prefix), ""
     if isinstance(argv, str): fault, argv = argv.split()[0], argv.split()[1:] or None
-    interrupt, fault = (fault, "") if fault.startswith("SIG") else ("", fault)
+    interrupt, fault = (fault, "") if fault.startswith(("SIG", "timeout")) else ("", fault)
     argv = ["in", "out"] if argv is None else argv
     why = skip_reason(group, data, argv, fault, args)
     if why: return "skip", why

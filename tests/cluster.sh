@@ -115,6 +115,29 @@ rerun=$(tail -n +$((lines + 1)) parallel.log)
 [ "$(echo "$rerun" | wc -l)" = 2 ] && [ "$(echo "$rerun" | grep -c -e "not a stack" -e missing)" = 2 ] ||
   fail "--resume-failed did not rerun exactly the two failures"
 
+# Each output on storage before its final name: from the system calls of a run, its last write, then an fsync,
+# then the rename, for every output.
+head -n 20 <<<"$good" > synced.txt
+strace -f -qq -y -o syscalls.log -e trace=write,fsync,fdatasync,rename,renameat,renameat2 \
+  "$script" synced.txt synced/ > /dev/null 2>&1 || fail "the traced run failed"
+python3 - <<'PY' || fail "an output was not synced between its last write and its rename"
+import os, re
+calls = [re.match(r'\d+ +(\w+)\((.*)\) += (-?\d+)', line) for line in open("syscalls.log")]
+last = {}  # (call, path) -> its index in the log, for the last call of that kind
+renamed = []
+for index, call in enumerate(filter(None, calls)):
+    name, arguments = call.group(1), call.group(2)
+    if name.startswith("rename") and call.group(3) == "0":
+        renamed.append((index, os.path.abspath(re.findall(r'"([^"]*)"', arguments)[0])))
+    elif not name.startswith("rename") and arguments.startswith(tuple("0123456789")) and "<" in arguments:
+        last[name.replace("fdatasync", "fsync"), arguments.split("<", 1)[1].split(">", 1)[0]] = index
+print(f"traced: {len(renamed)} renames")
+unsynced = [path for index, path in renamed
+            if not last.get(("write", path), index) < last.get(("fsync", path), index) < index]
+for path in unsynced: print(f"not synced before its rename: {path}")
+raise SystemExit(len(renamed) != 20 or bool(unsynced))
+PY
+
 # Outside Slurm: one task, the whole list; a path that would leave the output folder is refused.
 refused=$(printf '../x.stack\n' | "$script" - out/ 2>&1) && fail "a path with .. was converted"
 [ "$refused" = "convert-stacks: ../x.stack: its output would leave out/; not converted
