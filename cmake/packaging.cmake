@@ -62,9 +62,14 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 configure_file(cmake/cpack-options.cmake.in cpack-options.cmake @ONLY)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-options.cmake)
 
+# The README and every page it links to, at the same relative paths, so
+# that no link in a shipped README is dangling.
+set(ostrel_pages README.md CONTRIBUTING.md CHANGELOG.md LICENSE)
+set(ostrel_doc_pages doc/cluster.md doc/performance.md)
 if(WIN32)
   install(TARGETS Ostrel RUNTIME DESTINATION .)
-  install(FILES README.md LICENSE DESTINATION .)
+  install(FILES ${ostrel_pages} DESTINATION .)
+  install(FILES ${ostrel_doc_pages} DESTINATION doc)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME ostrel-${PROJECT_VERSION}-win64)
 elseif(OSTREL_STATIC)
@@ -74,7 +79,8 @@ elseif(OSTREL_STATIC)
   add_custom_target(man_page ALL DEPENDS ${PROJECT_BINARY_DIR}/Ostrel.1.gz)
   install(TARGETS Ostrel RUNTIME DESTINATION bin)
   install(FILES ${PROJECT_BINARY_DIR}/Ostrel.1.gz DESTINATION share/man/man1)
-  install(FILES README.md LICENSE DESTINATION .)
+  install(FILES ${ostrel_pages} DESTINATION .)
+  install(FILES ${ostrel_doc_pages} DESTINATION doc)
   # Where clusters are, which the tarball is for: the job-array example, at the README's path.
   install(PROGRAMS examples/slurm/convert-stacks.sbatch DESTINATION examples/slurm)
   set(CPACK_GENERATOR TGZ)
