@@ -16,51 +16,64 @@ constexpr std::string_view header_labels[header_field_count] = {
     "cnt\t",         "min\t",   "max\t", "sum\t", "average\t",  "numlevels\t",
 };
 
-constexpr std::size_t line_capacity = 64;
+constexpr std::size_t line_capacity = 16 + number_text_room;  // the longest label, the number, the line end
 constexpr std::size_t read_block_size = std::size_t{64} * 1024;
 
+// A number's text in the run's style. The shortest text is the stack's own
+// precision's: a single-precision value came from a float, so it goes back
+// to one exactly.
+template <stack_precision precision, text_style style>
+char* number_text(char* out, double value, int digits) {
+    if constexpr (style == six_digits)
+        return format_number(out, value);
+    else if constexpr (style == given_digits)
+        return given_digits_text(out, value, digits);
+    else if constexpr (precision == single_precision)
+        return shortest_single_text(out, static_cast<float>(value));
+    else
+        return shortest_double_text(out, value);
+}
+
 // Label and number on one line, built in place at line; returns its length.
-std::size_t number_line(char (&line)[line_capacity], std::string_view label, double value) {
+template <stack_precision precision, text_style style>
+std::size_t number_line(char (&line)[line_capacity], std::string_view label, double value, int digits) {
     std::copy_n(label.data(), label.size(), line);
-    char* end = format_number(line + label.size(), value);
+    char* end = number_text<precision, style>(line + label.size(), value, digits);
     *end++ = '\n';
     return static_cast<std::size_t>(end - line);
 }
 
 // Writes the numbers in [first, last), a whole number of them, a line each,
-// each handed over with one write. One loop for each precision, so that no
-// cell pays for the choice.
-template <stack_precision precision>
+// each handed over with one write. One loop for each precision and style,
+// so that no cell pays for the choice.
+template <stack_precision precision, text_style style>
 bool write_cells(int output, const unsigned char* first, const unsigned char* last, double nodata,
-                 std::string_view nodata_line) {
+                 std::string_view nodata_line, int digits) {
     char line[line_capacity];
     for (; first != last; first += number_size(precision)) {
         double value = decode_number(first, precision);
         bool written = value == nodata ? write_all(output, nodata_line.data(), nodata_line.size())
-                                       : write_all(output, line, number_line(line, {}, value));
+                                       : write_all(output, line, number_line<precision, style>(line, {}, value, digits));
         if (!written) return false;
     }
     return true;
 }
 
-}  // namespace
-
-conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,
-                                   stack_precision precision) {
-    const std::size_t size = number_size(precision);
+template <stack_precision precision, text_style style>
+conversion_result write_stack(const unsigned char (&probe)[probe_size], int input, int output, int digits) {
+    constexpr std::size_t size = number_size(precision);
     char line[line_capacity];
     for (std::size_t field = 0; field < header_field_count; ++field) {
         double value = decode_number(probe + field * size, precision);
-        if (!write_all(output, line, number_line(line, header_labels[field], value))) return conversion_write_failed;
+        if (!write_all(output, line, number_line<precision, style>(line, header_labels[field], value, digits)))
+            return conversion_write_failed;
     }
 
     // The nodata value's line is made once: about a tenth of a stack's
     // cells, and whole regions of some, are nodata.
     const double nodata = decode_number(probe + nodata_field_index * size, precision);
     char nodata_text[line_capacity];
-    const std::string_view nodata_line(nodata_text, number_line(nodata_text, {}, nodata));
-    auto write_whole_cells =
-        precision == single_precision ? write_cells<single_precision> : write_cells<double_precision>;
+    const std::string_view nodata_line(nodata_text, number_line<precision, style>(nodata_text, {}, nodata, digits));
 
     static unsigned char block[read_block_size];
     std::copy_n(probe, probe_size, block);
@@ -68,7 +81,7 @@ conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int
     std::uint64_t cells_written = 0, bytes_read = probe_size;
     for (;;) {
         std::size_t complete = available - (available - start) % size;
-        if (!write_whole_cells(output, block + start, block + complete, nodata, nodata_line))
+        if (!write_cells<precision, style>(output, block + start, block + complete, nodata, nodata_line, digits))
             return conversion_write_failed;
         cells_written += (complete - start) / size;
         report_progress(cells_written, bytes_read);
@@ -81,4 +94,20 @@ conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int
         available = carried + static_cast<std::size_t>(got);
         bytes_read += static_cast<std::uint64_t>(got);
     }
+}
+
+template <stack_precision precision>
+conversion_result write_stack_in(text_style style, const unsigned char (&probe)[probe_size], int input, int output,
+                                 int digits) {
+    if (style == given_digits) return write_stack<precision, given_digits>(probe, input, output, digits);
+    if (style == shortest_digits) return write_stack<precision, shortest_digits>(probe, input, output, digits);
+    return write_stack<precision, six_digits>(probe, input, output, digits);
+}
+
+}  // namespace
+
+conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,
+                                   stack_precision precision, text_style style, int digits) {
+    if (precision == single_precision) return write_stack_in<single_precision>(style, probe, input, output, digits);
+    return write_stack_in<double_precision>(style, probe, input, output, digits);
 }

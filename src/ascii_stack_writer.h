@@ -2,6 +2,7 @@
 #ifndef OSTREL_ASCII_STACK_WRITER_H
 #define OSTREL_ASCII_STACK_WRITER_H
 
+#include "number_text.h"
 #include "stack_format.h"
 
 enum conversion_result { conversion_complete, conversion_read_failed, conversion_write_failed };
@@ -9,8 +10,9 @@ enum conversion_result { conversion_complete, conversion_read_failed, conversion
 // Starts from the probe that recognition read (the header is in it, whatever
 // the precision), reads the input on from there, and hands every line to the
 // system as soon as it is complete. A trailing fragment shorter than one
-// number is dropped.
+// number is dropped. Every number is written in style (digits for
+// given_digits).
 conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,
-                                   stack_precision precision);
+                                   stack_precision precision, text_style style, int digits);
 
 #endif

@@ -1,5 +1,5 @@
 // Ostrel: converts a binary raster stack into an ascii stack.
-//   Ostrel <input stack in binary format> <output stack in ascii format>
+//   Ostrel [--exact | --digits N] <input stack in binary format> <output stack in ascii format>
 //   Ostrel --version | --help
 // Exit status: 0 done, 1 usage, 99 input unreadable, 98 input unrecognised or
 // output unwritable.
@@ -30,22 +30,31 @@ constexpr int format_or_output_status = 98;
     std::exit(status);
 }
 
-// Whether a command-line argument is exactly the ASCII option, on any platform.
+// Where a command-line argument goes on after the ASCII prefix, or nullptr
+// where it does not begin with it; on any platform.
+const native_char* after_prefix(const native_char* argument, const char* prefix) {
+    for (; *prefix != '\0'; ++argument, ++prefix)
+        if (*argument != static_cast<native_char>(*prefix)) return nullptr;
+    return argument;
+}
+
+// Whether a command-line argument is exactly the ASCII option.
 bool is_option(const native_char* argument, const char* option) {
-    for (; *option != '\0'; ++argument, ++option)
-        if (*argument != static_cast<native_char>(*option)) return false;
-    return *argument == 0;
+    const native_char* rest = after_prefix(argument, option);
+    return rest != nullptr && *rest == 0;
 }
 
 constexpr const char* help_lines[] = {
-    "Usage: Ostrel INPUT OUTPUT",
+    "Usage: Ostrel [--exact | --digits N] INPUT OUTPUT",
+    "  --exact      every number in the fewest digits that read back exactly",
+    "  --digits N   every number to N significant digits, 1 to 17 (default 6)",
     "  --help       show this help and exit",
     "  --version    show the version and exit",
     "",
     "Converts the binary raster stack INPUT (single or double precision, found",
     "from its nodata_value of -9999) into the ascii stack OUTPUT: twelve labelled",
     "header lines, then one line per cell. An INPUT already in ascii form gives",
-    "an empty OUTPUT.",
+    "an empty OUTPUT. INPUT and OUTPUT are always the last two arguments.",
     "",
     "INPUT and OUTPUT may be files, pipes, /dev/stdin or /dev/stdout. An OUTPUT",
     "that is the INPUT is refused; OUTPUT is emptied only when it is a regular",
@@ -74,11 +83,58 @@ constexpr const char* help_lines[] = {
     std::exit(0);
 }
 
+[[noreturn]] void reject_option(const std::string& fault) {
+    print_line(standard_error, fault);
+    print_usage(usage_status);
+}
+
+// The whole number from 1 to 17 that --digits takes, or 0 for anything else.
+int digits_in(const native_char* text) {
+    int digits = 0;
+    for (const native_char* at = text; *at != 0; ++at) {
+        if (*at < '0' || *at > '9' || digits > most_given_digits) return 0;
+        digits = digits * 10 + (*at - '0');
+    }
+    return digits <= most_given_digits ? digits : 0;
+}
+
+// The options before the two paths. The first fault ends the run with the
+// usage, after one line on standard error that names it; an argument that
+// is no option at all (no leading '-', or "-" alone) gets the usage alone.
+void read_options(native_char** first, native_char** last, text_style& style, int& digits) {
+    bool exact = false, digits_given = false;
+    for (; first != last; ++first) {
+        const native_char* argument = *first;
+        const native_char* number = after_prefix(argument, "--digits=");
+        if (is_option(argument, "--exact")) {
+            if (exact) reject_option("--exact given twice");
+            exact = true;
+        } else if (number != nullptr || is_option(argument, "--digits")) {
+            if (digits_given) reject_option("--digits given twice");
+            digits_given = true;
+            if (number == nullptr && first + 1 != last) number = *++first;
+            digits = number != nullptr ? digits_in(number) : 0;
+            if (digits == 0 && (number == nullptr || *number == 0))
+                reject_option("--digits takes a whole number from 1 to 17");
+            if (digits == 0) reject_option("--digits takes a whole number from 1 to 17, not " + printable_path(number));
+        } else {
+            if (argument[0] != '-' || argument[1] == 0) print_usage(usage_status);
+            reject_option("unknown option " + printable_path(argument));
+        }
+        if (exact && digits_given) reject_option("--exact and --digits cannot be combined");
+    }
+    style = exact ? shortest_digits : digits_given ? given_digits : six_digits;
+}
+
 int run_converter(int argc, native_char** argv) {
     if (argc == 2) answer_option(argv[1]);
-    if (argc != 3) print_usage(usage_status);
-    const native_string input_path = argv[1];
-    const native_string output_path = argv[2];
+    if (argc < 3) print_usage(usage_status);
+    // The last two arguments are the paths, whatever they spell.
+    text_style style = six_digits;
+    int digits = 0;
+    read_options(argv + 1, argv + argc - 2, style, digits);
+    const native_string input_path = argv[argc - 2];
+    const native_string output_path = argv[argc - 1];
 
     int input = open_input_file(input_path);
     if (input == no_file) fail(input_status, "error opening input file ", input_path);
@@ -103,9 +159,9 @@ int run_converter(int argc, native_char** argv) {
 
     conversion_result conversion = conversion_complete;
     if (format_name == "single")
-        conversion = write_text_stack(probe, input, output, single_precision);
+        conversion = write_text_stack(probe, input, output, single_precision, style, digits);
     else if (format_name == "double")
-        conversion = write_text_stack(probe, input, output, double_precision);
+        conversion = write_text_stack(probe, input, output, double_precision, style, digits);
     if (conversion == conversion_read_failed) fail(input_status, "error reading input file ", input_path);
     if (conversion == conversion_write_failed)
         fail(format_or_output_status, "error writing output file ", output_path);

@@ -1,4 +1,6 @@
-// printf's "%g" with six significant digits, in the C locale.
+// printf's "%g" with six significant digits, in the C locale, by an exact
+// fast path; the other styles, and what the fast path cannot prove, by
+// std::to_chars.
 #include "number_text.h"
 
 #include <array>
@@ -202,7 +204,17 @@ char* fast_number_text(char* out, double value) {
     return write_scientific(out, characters, length, decimal_exponent);
 }
 
-char* reference_number_text(char* out, double value) {
-    // Never fails: 16 characters hold any "%g" text of 6 significant digits.
-    return std::to_chars(out, out + 16, value, std::chars_format::general, 6).ptr;
+char* reference_number_text(char* out, double value) { return given_digits_text(out, value, significant_digits); }
+
+// std::to_chars never fails here: number_text_room holds any of these texts.
+char* given_digits_text(char* out, double value, int digits) {
+    return std::to_chars(out, out + number_text_room, value, std::chars_format::general, digits).ptr;
+}
+
+char* shortest_double_text(char* out, double value) {
+    return std::to_chars(out, out + number_text_room, value, std::chars_format::general).ptr;
+}
+
+char* shortest_single_text(char* out, float value) {
+    return std::to_chars(out, out + number_text_room, value, std::chars_format::general).ptr;
 }

@@ -2,20 +2,23 @@
 """Runs a built converter on generated stacks and checks its exit status, both
 console streams, whether the output file exists, its exact bytes and mode, and
 that the input is left byte-identical."""
-import argparse, ctypes, os, pty, random, re, select, shlex, signal, struct, subprocess, sys, tempfile, threading, time
+import argparse, ctypes, decimal, math, os, pty, random, re, select, shlex, signal, struct, subprocess, sys, tempfile
+import threading, time
 
 LABELS = "stack_ncols nrows xll yll cellsize nodata_value cnt min max sum average numlevels".split()
 USAGE = ("converting stacks in Pelox binary format into stacks in ascii format\n"
          "usage: Kindor <input stack in binary format> <output stack in ascii format>\n")
 VERSION = "Ostrel {version}\n"  # the version the build was given
-HELP = """Usage: Ostrel INPUT OUTPUT
+HELP = """Usage: Ostrel [--exact | --digits N] INPUT OUTPUT
+  --exact      every number in the fewest digits that read back exactly
+  --digits N   every number to N significant digits, 1 to 17 (default 6)
   --help       show this help and exit
   --version    show the version and exit
 
 Converts the binary raster stack INPUT (single or double precision, found
 from its nodata_value of -9999) into the ascii stack OUTPUT: twelve labelled
 header lines, then one line per cell. An INPUT already in ascii form gives
-an empty OUTPUT.
+an empty OUTPUT. INPUT and OUTPUT are always the last two arguments.
 
 INPUT and OUTPUT may be files, pipes, /dev/stdin or /dev/stdout. An OUTPUT
 that is the INPUT is refused; OUTPUT is emptied only when it is a regular
@@ -43,27 +46,41 @@ HEADER = [2, 1, 0.5, 1.5, 1, -9999, 2, 3, 4, 7, 3.5, 1]
 UMASK = 0o002  # the runner's, so that the mode of a created output shows any change to 0666
 libc = ctypes.CDLL(None)
 
-def printf_g(value):
+def printf_g(value, form="%g"):
     text = ctypes.create_string_buffer(64)
-    libc.snprintf(text, 64, b"%g", ctypes.c_double(value))
+    libc.snprintf(text, 64, form.encode(), ctypes.c_double(value))
     return text.value.decode()
+
+def digits_text(digits): return lambda value: printf_g(value, f"%.{digits}g")
+
+def shortest(value):  # Python's repr is the shortest text that reads back; here in "%g"'s notation
+    if not math.isfinite(value): return printf_g(value)
+    number = decimal.Decimal(repr(value)).normalize()
+    sign, digits, exponent = number.as_tuple()
+    point, text = len(digits) + exponent - 1, "".join(map(str, digits))  # point: the first digit's exponent
+    if -4 <= point < 6: return f"{number:f}"
+    return "-" * sign + text[0] + ("." + text[1:]) * (len(text) > 1) + "e%+03d" % point
 
 def stack(kind, cells=(), header=HEADER, tail=b""):
     return struct.pack("<%d%s" % (12 + len(cells), kind), *header, *cells) + tail
 
-def listing(kind, data):
+def listing(kind, data, text=printf_g):
     size = struct.calcsize(kind)
     values = struct.unpack("<%d%s" % (len(data) // size, kind), data[:len(data) // size * size])
-    return "".join(f"{label}\t{printf_g(v)}\n" for label, v in zip(LABELS, values)) + \
-        "".join(printf_g(v) + "\n" for v in values[12:])
+    return "".join(f"{label}\t{text(v)}\n" for label, v in zip(LABELS, values)) + \
+        "".join(text(v) + "\n" for v in values[12:])
 
 def converted(kind, cells, tail=b""): return stack(kind, cells, tail=tail), listing(kind, stack(kind, cells))
 
 def lines_within(text, size): return text[:text.rindex("\n", 0, size) + 1]
 
-def cells_of(kind, texts):  # a number-text table, "value -> text"
+def cells_of(kind, texts, argv=None):  # a number-text table, "value -> text"
     head = listing(kind, stack(kind))
-    return stack(kind, [float(t) for t, _ in texts]), None, 0, "", "", head + "".join(x + "\n" for _, x in texts)
+    return stack(kind, [float(t) for t, _ in texts]), argv, 0, "", "", head + "".join(x + "\n" for _, x in texts)
+
+def styled(kind, cells, option, text):  # a stack converted with an option, against text(value)
+    data = stack(kind, cells)
+    return data, option.split() + ["in", "out"], 0, "", "", listing(kind, data, text)
 
 def sparse(prefix): return ("sparse", prefix)  # written, then extended to 3 GiB without using the disk
 def zero_cells(count): return ("zeros", stack("d"), count)  # a double stack of count cells, all 0
@@ -81,6 +98,22 @@ SEVENTHS = stack("d", [i / 7 for i in range(200000)])  # 25 blocks; its text fil
 HALVES, HALVES_TEXT = converted("f", [i * 1.5 for i in range(40000)], b"x")
 D_AS_SINGLE = stack("d", [], [2, 1, struct.unpack("<d", bytes(4) + struct.pack("<f", -9999))[0]] + [1] * 9)
 S_AS_DOUBLE = S24[:40] + struct.pack("<d", -9999) + S24[48:]
+_random = random.Random(27)
+def finite(kind, bits):  # seeded values from random bit patterns, NaNs left out
+    values = (struct.unpack("<" + kind, _random.getrandbits(bits).to_bytes(bits // 8, "little"))[0] for _ in range(999))
+    return [v for v in values if v == v][:300]
+MEASURED = [round(_random.uniform(-500, 500), _random.randint(0, 4)) for _ in range(300)] + [-9999] * 20
+STYLED = {"d": finite("d", 64) + MEASURED, "f": finite("f", 32) + MEASURED}
+DIGITS = "--digits takes a whole number from 1 to 17"
+COMBINED = "--exact and --digits cannot be combined"
+BAD_OPTIONS = {  # the options before "in out", and the one line on standard error before the usage
+    "--exakt": "unknown option --exakt", "--help": "unknown option --help", "-x": "unknown option -x",
+    "--digits 18": DIGITS + ", not 18", "--digits": DIGITS, "--digits=": DIGITS, "--digits=0": DIGITS + ", not 0",
+    "--digits 9x": DIGITS + ", not 9x", "--digits -1": DIGITS + ", not -1",
+    "--digits 99999999999": DIGITS + ", not 99999999999",
+    "--exact --exact": "--exact given twice", "--digits=3 --digits 4": "--digits given twice",
+    "--exact --digits 4": COMBINED, "--digits=4 --exact": COMBINED, "--exakt a": "unknown option --exakt",
+    "a": "", "-": "", "'' --exakt": ""}  # no option at all: the usage alone
 def nodata(kind, value): return stack(kind, [1] * 12, HEADER[:5] + [value] + HEADER[6:])
 # group, name, input bytes (None: no file), argv or "FAULT [argv]", status, stdout, stderr, output (None: no file)
 CASES = [
@@ -94,6 +127,11 @@ CASES = [
     ("usage", "an option and more", S24, ["--helpme"], 1, USAGE, "", None),
     ("usage", "--version and --help", None, ["--version", "--help"], 99, "", unopened("--version"), None),
     ("usage", "a stack named --version", S24, ["--version", "out"], 0, "", "", S24_TEXT),
+    *[("usage", "bad options: " + bad, S24, shlex.split(bad) + ["in", "out"], 1, USAGE,
+       message and message + "\n", None) for bad, message in BAD_OPTIONS.items()],
+    ("usage", "a stack named --exact", S24, ["--exact", "out"], 0, "", "", S24_TEXT),
+    ("usage", "a stack named --digits=9, converted to 9 digits", TENTHS, ["--digits=9", "--digits=9", "out"], 0, "", "",
+     listing("f", TENTHS, lambda v: printf_g(v, "%.9g"))),
     ("open", "missing input", None, None, 99, "", unopened(), None),
     ("open", "empty input path", None, ["", "out"], 99, "", "error opening input file \n", None),
     ("open", "input is a directory", "dir", None, 99, "", unopened(), None),
@@ -131,6 +169,19 @@ CASES = [
         ("100", "100"), ("-9999", "-9999"), ("0.5", "0.5"), (str(2 / 3), "0.666667"), ("1.5e6", "1.5e+06"),
         ("0.00001", "1e-05"), ("0.0001", "0.0001"), ("-0.0", "-0"), ("1234565", "1.23456e+06"), ("999999.5", "1e+06"),
         ("123456", "123456"), ("0.000123456", "0.000123456"), ("inf", "inf"), ("-inf", "-inf"), ("nan", "nan")])),
+    ("numbers", "--exact, double", *cells_of("d", [
+        (repr(2 / 3), "0.6666666666666666"), ("0.1", "0.1"), ("1234567", "1.234567e+06"), ("100000", "100000"),
+        ("5e-324", "5e-324"), ("-0.0", "-0"), ("inf", "inf"), ("-inf", "-inf"), ("143308.875", "143308.875"),
+        ("1e16", "1e+16"), ("0.0001", "0.0001"), ("1e-5", "1e-05"), ("123456.7", "123456.7"),
+        ("1.7976931348623157e308", "1.7976931348623157e+308"), ("-9999", "-9999")], ["--exact", "in", "out"])),
+    ("numbers", "--exact, single", *cells_of("f", [
+        (repr(1 / 3), "0.33333334"), ("0.1", "0.1"), ("16777216", "1.6777216e+07"), ("143308.875", "143308.88"),
+        ("1e-45", "1e-45"), ("-0.0", "-0"), ("inf", "inf"), ("-inf", "-inf"), ("3.4028235e38", "3.4028235e+38"),
+        (repr(2 / 3), "0.6666667"), ("100000", "100000"), ("1234567", "1.234567e+06"), ("-9999", "-9999")],
+        ["--exact", "in", "out"])),
+    ("numbers", "--exact, double: random bit patterns, measurements", *styled("d", STYLED["d"], "--exact", shortest)),
+    *[("numbers", f"{option}, {kind}", *styled(kind, STYLED[kind], option, digits_text(option[9:])))
+      for kind in "df" for option in ("--digits 1", "--digits 9", "--digits=17", "--digits 6")],
     ("numbers", "single nearest 0.1", *cells_of("f", [("0.1", "0.1")] * 12 + [
         ("16777217", "1.67772e+07"), ("3.4028235e38", "3.40282e+38"), ("-9999", "-9999")])),
     ("same", "same path", S24, ["in", "in"], 98, "", SAME, "INPUT"),
@@ -347,9 +398,10 @@ def run_case(case, args, workdir):
             prefix += [item for key, value in preload.items() for item in (args.guest_env_option, f"{key}={value}")]
         else: env.update(preload)
         exe = args.preloadable
-    piped = argv[:1] == ["/dev/stdin"] and argv[1:] != ["in"]  # else stdin comes from the file "in"
-    fifo = argv[0] if argv[:1] and argv[0] in FEEDS else None
-    source = os.path.join(workdir, "in" if not argv or argv[0] == "/dev/stdin" or fifo else argv[0])
+    paths = argv[-2:]  # the input and the output are the last two arguments
+    piped = paths[:1] == ["/dev/stdin"] and paths[1:] != ["in"]  # else stdin comes from the file "in"
+    fifo = paths[0] if paths[:1] and paths[0] in FEEDS else None
+    source = os.path.join(workdir, "in" if not paths or paths[0] == "/dev/stdin" or fifo else paths[0])
     if data == "dir": os.mkdir(source)
     elif data is not None and not piped and not fifo:
         with open(source, "wb") as f: f.write(data[1] if isinstance(data, tuple) else data)
@@ -363,7 +415,7 @@ def run_case(case, args, workdir):
         with open(os.path.join(workdir, "old"), "wb") as f: f.write(b"old")
     if "link" in argv: os.symlink("in", os.path.join(workdir, "link"))
     if "hard" in argv: os.link(os.path.join(workdir, "in"), os.path.join(workdir, "hard"))
-    target = os.path.join(workdir, argv[1] if len(argv) > 1 else "out")
+    target = os.path.join(workdir, paths[1] if len(paths) > 1 else "out")
     existed, before = os.path.lexists(target), snapshot(source) if os.path.isfile(source) else None
     eol = lambda text: text.replace("\n", args.eol).encode("utf-8", "surrogateescape")
     want = None if expected is None else before if expected == "INPUT" else eol(expected) if isinstance(expected, str) \
@@ -373,7 +425,7 @@ def run_case(case, args, workdir):
         return bool(actual) and want.startswith(actual) and actual.endswith(eol("\n"))
     out = out.replace("{version}", args.project_version)
     if group == "console":
-        slow = argv[1:] == ["/dev/stdout"]
+        slow = paths[1:] == ["/dev/stdout"]
         got, shown, raw, piped, seconds = on_terminal(prefix + [exe] + argv, workdir, env, slow, interrupt, target)
         # wine's own Ctrl-C handler ends the process with status 0, where Windows' gives 0xC000013A
         wine_interrupt = args.eol != "\n" and interrupt
@@ -385,7 +437,7 @@ def run_case(case, args, workdir):
         if args.eol == "\n" and progress_bytes(raw): problems.append(progress_bytes(raw))
         if expected is not None and not output_matches(snapshot(target)): problems.append("output differs")
         return ("fail", "; ".join(problems)) if problems else ("pass", "")
-    with open(source, "rb") if argv == ["/dev/stdin", "in"] else open(os.devnull, "rb") as stdin:
+    with open(source, "rb") if paths == ["/dev/stdin", "in"] else open(os.devnull, "rb") as stdin:
         if interrupt:  # killed at a random moment while the FIFO feeds it
             process = subprocess.Popen(prefix + [exe] + argv, cwd=workdir, env=env, stdin=stdin,
                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
