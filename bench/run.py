@@ -18,6 +18,14 @@ def make_stack(path, typecode, cells, seed):
     if sys.byteorder != "little": values.byteswap()
     with open(path, "wb") as f: values.tofile(f)
 
+def make_full_stack(path, typecode, cells, seed):
+    """Full-precision values: every bit of the mantissa used, as a model computes them (about 10 % nodata)."""
+    rng = random.Random(seed)
+    values = array.array(typecode, [1000, cells // 1000 or 1, 250000.5, 6100000.25, 25, -9999, 0, 0, 0, 0, 0, 1])
+    values.extend(-9999.0 if rng.random() < 0.1 else rng.uniform(-1, 1) * 10 ** rng.randint(-3, 4) for _ in range(cells))
+    if sys.byteorder != "little": values.byteswap()
+    with open(path, "wb") as f: values.tofile(f)
+
 LAUNCHER = []  # resource_usage, set in main
 
 def timed(command):
@@ -66,6 +74,43 @@ def compare(kind, stack, programs, runs, work):
     return {"median": median, "memory": memory, "lines": lines,
             "to_floor": to_floor, "cpu_over": cpu_over, "null_over": null_over,
             "null_cpu": {name: statistics.median(t) for name, t in null_cpu.items()}}
+
+def compare_styles(kind, stack, ostrel, floor, styles, runs, work, counted):
+    """Each style of number text against the floor of its own text, in
+    alternated runs, with instructions a line under callgrind (a count less
+    that of the stack's first 12 cells, as for the converters above); od's
+    lossless text of the same doubles beside them."""
+    size = 8 if kind.endswith("double") else 4
+    few = os.path.join(work, "few.stack")
+    with open(stack, "rb") as whole, open(few, "wb") as head: head.write(whole.read(24 * size))
+    rows = []  # name, command, input, small input (for callgrind), the floor's row name
+    for style in styles:
+        name = style or "six digits"
+        text, few_text = (os.path.join(work, f"{which}{len(rows)}.txt") for which in ("style", "few"))
+        timed([ostrel, *style.split(), stack, text])
+        timed([ostrel, *style.split(), few, few_text])
+        rows += [(f"Ostrel {style}".strip(), [ostrel, *style.split()], stack, few, f"floor of {name}"),
+                 (f"floor of {name}", [floor], text, few_text, None)]
+    if size == 8 and shutil.which("od"):
+        rows.append(("od -A n -v -t f8 -w8", ["/bin/sh", "-c", 'exec od -A n -v -t f8 -w8 "$0" > "$1"'], stack, None,
+                     None))
+    cells = os.path.getsize(stack) // size - 12
+    wall, cpu = {row[0]: [] for row in rows}, {row[0]: [] for row in rows}
+    for _ in range(runs):
+        for name, command, source, _, _ in rows:
+            elapsed, _, used = timed(command + [source, os.path.join(work, "out.txt")])
+            wall[name].append(elapsed)
+            cpu[name].append(used)
+    spread = lambda values: f"{statistics.median(values):.3f} ({min(values):.3f}-{max(values):.3f})"
+    print(f"\n{kind} stack, {cells:,} cells, styles of number text, median (min-max) of {runs} alternated runs")
+    print("| program | wall s | CPU s (user + sys) | wall /floor (pairs) | instructions a line |\n|---|---|---|---|---|")
+    for name, command, source, small, floor_name in rows:
+        ratio = spread([o / f for o, f in zip(wall[name], wall[floor_name])]) if floor_name else ""
+        count = ""
+        if counted and small:
+            out = os.path.join(work, "counted.txt")
+            count = f"{(instructions(command + [source, out]) - instructions(command + [small, out])) / (cells - 12):.1f}"
+        print(f"| {name} | {spread(wall[name])} | {spread(cpu[name])} | {ratio} | {count} |")
 
 def startup(programs, example, work, runs=100):
     """Median ms of each converter on the example, and of true, alternated."""
@@ -132,6 +177,8 @@ def main():
     parser.add_argument("--instruction-cells", type=int, default=200_000, help="stack size for callgrind's counts")
     parser.add_argument("--instructions-only", action="store_true", help="only count instructions under callgrind")
     parser.add_argument("--budget", type=float, default=0, help="fail when Ostrel's instructions a line exceed this")
+    parser.add_argument("--styles", nargs="*", default=["", "--exact", "--digits 17"],
+                        help="number-text options to time against the floor of their own text (none: skip)")
     args = parser.parse_args()
     bins = os.path.abspath(args.bin_dir)
     programs = {"Ostrel": os.path.join(bins, "Ostrel"), "floor": os.path.join(bins, "bench", "bench_floor"),
@@ -156,6 +203,12 @@ def main():
             stack = os.path.join(work, kind + ".stack")
             make_stack(stack, typecode, args.cells, 7)
             results[kind] = compare(kind, stack, programs, args.runs, work)
+            os.remove(stack)
+        for kind, typecode, make in (("double", "d", make_stack), ("full-precision double", "d", make_full_stack),
+                                     ("full-precision single", "f", make_full_stack)):
+            stack = os.path.join(work, kind.replace(" ", "-") + ".stack")
+            make(stack, typecode, args.cells, 9)
+            compare_styles(kind, stack, programs["Ostrel"], programs["floor"], args.styles, args.runs, work, counted)
             os.remove(stack)
         started = startup(programs, os.path.join(here, "..", "examples", "example_double.stack"), work)
         large_rss = None
