@@ -35,7 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     stack_precision precision = format_name == "single" ? single_precision : double_precision;
     auto style = static_cast<text_style>(size % 3);  // every style, and every number of digits, meets every input
     int digits = static_cast<int>(size % most_given_digits) + 1;
-    if (converted && write_text_stack(probe, input, output, precision, style, digits) != conversion_complete) std::abort();
+    bool buffered = size % 2 == 0;
+    if (converted && write_text_stack(probe, input, output, precision, style, digits, buffered) != conversion_complete)
+        std::abort();
     std::string text(static_cast<std::size_t>(lseek(output, 0, SEEK_END)), '\0');
     if (pread(output, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) std::abort();
     std::size_t expected_lines = converted ? size / number_size(precision) : 0;

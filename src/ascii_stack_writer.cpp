@@ -59,13 +59,69 @@ bool write_cells(int output, const unsigned char* first, const unsigned char* la
     return true;
 }
 
+// --buffered: lines are gathered here and handed over before each read of
+// the input, which may wait, and whenever the block is full.
+constexpr std::size_t text_block_size = std::size_t{256} * 1024;
+char text_block[text_block_size];
+std::size_t gathered_size = 0;
+bool output_is_regular = false;
+
+// Hands the gathered lines over so that no interrupt can leave part of a
+// line: to a regular file in one write with interrupts held off; to a pipe
+// or a device in pieces that a pipe takes whole, each ending at a line end,
+// so that an interrupt still ends a run whose reader has stopped.
+bool hand_over_gathered(int output) {
+    const char* text = text_block;
+    std::size_t size = gathered_size;
+    gathered_size = 0;
+    if (output_is_regular) return write_holding_interrupts(output, text, size);
+    while (size > whole_pipe_write_size) {
+        std::size_t piece = whole_pipe_write_size;
+        while (text[piece - 1] != '\n') --piece;  // a line is far shorter than a piece
+        if (!write_all(output, text, piece)) return false;
+        text += piece;
+        size -= piece;
+    }
+    return write_all(output, text, size);
+}
+
+bool gather_line(int output, const char* line, std::size_t size) {
+    if (text_block_size - gathered_size < size && !hand_over_gathered(output)) return false;
+    std::copy_n(line, size, text_block + gathered_size);
+    gathered_size += size;
+    return true;
+}
+
+// As write_cells, each line built in place in the gathered block.
 template <stack_precision precision, text_style style>
+bool gather_cells(int output, const unsigned char* first, const unsigned char* last, double nodata,
+                  std::string_view nodata_line, int digits) {
+    for (; first != last; first += number_size(precision)) {
+        if (text_block_size - gathered_size < line_capacity && !hand_over_gathered(output)) return false;
+        double value = decode_number(first, precision);
+        char* line = text_block + gathered_size;
+        if (value == nodata) {
+            std::copy_n(nodata_line.data(), nodata_line.size(), line);
+            gathered_size += nodata_line.size();
+        } else {
+            char* end = number_text<precision, style>(line, value, digits);
+            *end++ = '\n';
+            gathered_size = static_cast<std::size_t>(end - text_block);
+        }
+    }
+    return true;
+}
+
+template <stack_precision precision, text_style style, bool gathering>
 conversion_result write_stack(const unsigned char (&probe)[probe_size], int input, int output, int digits) {
     constexpr std::size_t size = number_size(precision);
+    constexpr auto hand_over_line = gathering ? gather_line : write_all;
+    constexpr auto hand_over_cells = gathering ? gather_cells<precision, style> : write_cells<precision, style>;
+    if constexpr (gathering) output_is_regular = is_regular_file(output);
     char line[line_capacity];
     for (std::size_t field = 0; field < header_field_count; ++field) {
         double value = decode_number(probe + field * size, precision);
-        if (!write_all(output, line, number_line<precision, style>(line, header_labels[field], value, digits)))
+        if (!hand_over_line(output, line, number_line<precision, style>(line, header_labels[field], value, digits)))
             return conversion_write_failed;
     }
 
@@ -81,8 +137,11 @@ conversion_result write_stack(const unsigned char (&probe)[probe_size], int inpu
     std::uint64_t cells_written = 0, bytes_read = probe_size;
     for (;;) {
         std::size_t complete = available - (available - start) % size;
-        if (!write_cells<precision, style>(output, block + start, block + complete, nodata, nodata_line, digits))
+        if (!hand_over_cells(output, block + start, block + complete, nodata, nodata_line, digits))
             return conversion_write_failed;
+        if constexpr (gathering) {  // before a read that may wait
+            if (!hand_over_gathered(output)) return conversion_write_failed;
+        }
         cells_written += (complete - start) / size;
         report_progress(cells_written, bytes_read);
         std::size_t carried = available - complete;  // bytes of a number split across two reads
@@ -96,18 +155,27 @@ conversion_result write_stack(const unsigned char (&probe)[probe_size], int inpu
     }
 }
 
+template <stack_precision precision, text_style style>
+conversion_result write_stack_handed(bool buffered, const unsigned char (&probe)[probe_size], int input, int output,
+                                     int digits) {
+    if (buffered) return write_stack<precision, style, true>(probe, input, output, digits);
+    return write_stack<precision, style, false>(probe, input, output, digits);
+}
+
 template <stack_precision precision>
-conversion_result write_stack_in(text_style style, const unsigned char (&probe)[probe_size], int input, int output,
-                                 int digits) {
-    if (style == given_digits) return write_stack<precision, given_digits>(probe, input, output, digits);
-    if (style == shortest_digits) return write_stack<precision, shortest_digits>(probe, input, output, digits);
-    return write_stack<precision, six_digits>(probe, input, output, digits);
+conversion_result write_stack_in(text_style style, bool buffered, const unsigned char (&probe)[probe_size], int input,
+                                 int output, int digits) {
+    if (style == given_digits) return write_stack_handed<precision, given_digits>(buffered, probe, input, output, digits);
+    if (style == shortest_digits)
+        return write_stack_handed<precision, shortest_digits>(buffered, probe, input, output, digits);
+    return write_stack_handed<precision, six_digits>(buffered, probe, input, output, digits);
 }
 
 }  // namespace
 
 conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,
-                                   stack_precision precision, text_style style, int digits) {
-    if (precision == single_precision) return write_stack_in<single_precision>(style, probe, input, output, digits);
-    return write_stack_in<double_precision>(style, probe, input, output, digits);
+                                   stack_precision precision, text_style style, int digits, bool buffered) {
+    if (precision == single_precision)
+        return write_stack_in<single_precision>(style, buffered, probe, input, output, digits);
+    return write_stack_in<double_precision>(style, buffered, probe, input, output, digits);
 }

@@ -11,8 +11,10 @@ enum conversion_result { conversion_complete, conversion_read_failed, conversion
 // the precision), reads the input on from there, and hands every line to the
 // system as soon as it is complete. A trailing fragment shorter than one
 // number is dropped. Every number is written in style (digits for
-// given_digits).
+// given_digits). Buffered, the lines are handed over in blocks instead, each
+// before the next read of the input, and never so that an interrupt can
+// leave part of a line.
 conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,
-                                   stack_precision precision, text_style style, int digits);
+                                   stack_precision precision, text_style style, int digits, bool buffered);
 
 #endif

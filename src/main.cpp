@@ -1,5 +1,5 @@
 // Ostrel: converts a binary raster stack into an ascii stack.
-//   Ostrel [--exact | --digits N] <input stack in binary format> <output stack in ascii format>
+//   Ostrel [--exact | --digits N] [--buffered] <input stack in binary format> <output stack in ascii format>
 //   Ostrel --version | --help
 // Exit status: 0 done, 1 usage, 99 input unreadable, 98 input unrecognised or
 // output unwritable.
@@ -45,9 +45,10 @@ bool is_option(const native_char* argument, const char* option) {
 }
 
 constexpr const char* help_lines[] = {
-    "Usage: Ostrel [--exact | --digits N] INPUT OUTPUT",
+    "Usage: Ostrel [--exact | --digits N] [--buffered] INPUT OUTPUT",
     "  --exact      every number in the fewest digits that read back exactly",
     "  --digits N   every number to N significant digits, 1 to 17 (default 6)",
+    "  --buffered   hand lines over in blocks, not one at a time: faster",
     "  --help       show this help and exit",
     "  --version    show the version and exit",
     "",
@@ -101,12 +102,15 @@ int digits_in(const native_char* text) {
 // The options before the two paths. The first fault ends the run with the
 // usage, after one line on standard error that names it; an argument that
 // is no option at all (no leading '-', or "-" alone) gets the usage alone.
-void read_options(native_char** first, native_char** last, text_style& style, int& digits) {
+void read_options(native_char** first, native_char** last, text_style& style, int& digits, bool& buffered) {
     bool exact = false, digits_given = false;
     for (; first != last; ++first) {
         const native_char* argument = *first;
         const native_char* number = after_prefix(argument, "--digits=");
-        if (is_option(argument, "--exact")) {
+        if (is_option(argument, "--buffered")) {
+            if (buffered) reject_option("--buffered given twice");
+            buffered = true;
+        } else if (is_option(argument, "--exact")) {
             if (exact) reject_option("--exact given twice");
             exact = true;
         } else if (number != nullptr || is_option(argument, "--digits")) {
@@ -132,7 +136,8 @@ int run_converter(int argc, native_char** argv) {
     // The last two arguments are the paths, whatever they spell.
     text_style style = six_digits;
     int digits = 0;
-    read_options(argv + 1, argv + argc - 2, style, digits);
+    bool buffered = false;
+    read_options(argv + 1, argv + argc - 2, style, digits, buffered);
     const native_string input_path = argv[argc - 2];
     const native_string output_path = argv[argc - 1];
 
@@ -159,9 +164,9 @@ int run_converter(int argc, native_char** argv) {
 
     conversion_result conversion = conversion_complete;
     if (format_name == "single")
-        conversion = write_text_stack(probe, input, output, single_precision, style, digits);
+        conversion = write_text_stack(probe, input, output, single_precision, style, digits, buffered);
     else if (format_name == "double")
-        conversion = write_text_stack(probe, input, output, double_precision, style, digits);
+        conversion = write_text_stack(probe, input, output, double_precision, style, digits, buffered);
     if (conversion == conversion_read_failed) fail(input_status, "error reading input file ", input_path);
     if (conversion == conversion_write_failed)
         fail(format_or_output_status, "error writing output file ", output_path);

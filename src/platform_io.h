@@ -58,6 +58,21 @@ inline bool write_all(int file, const char* data, std::size_t count) {
     return written == static_cast<long>(count) || finish_write(file, data, count, written);
 }
 
+// Whether an open file is a regular file, which a write can cut only where
+// the process ends in the middle of it; a pipe takes a small write whole.
+bool is_regular_file(int file);
+
+// The most bytes a write hands to a pipe whole or not at all, so that an
+// interrupt that ends the process in the middle of a blocked write leaves
+// nothing of it: PIPE_BUF on POSIX.
+extern const std::size_t whole_pipe_write_size;
+
+// write_all with Ctrl-C, SIGTERM and SIGHUP held off until every byte is
+// out (or the write failed): an interrupt then ends the process after the
+// write, never inside it. For regular files only: a pipe whose reader has
+// stopped would hold the interrupt off for ever.
+bool write_holding_interrupts(int file, const char* data, std::size_t count);
+
 bool close_file(int file);
 
 enum console_stream { standard_output, standard_error };

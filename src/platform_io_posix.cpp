@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -97,6 +98,23 @@ bool finish_write(int file, const char* data, std::size_t count, long written) {
         if (written_so_far == count) return true;
         written = write_once(file, data + written_so_far, count - written_so_far);
     }
+}
+
+bool is_regular_file(int file) {
+    struct stat info {};
+    return fstat(file, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+const std::size_t whole_pipe_write_size = PIPE_BUF;
+
+bool write_holding_interrupts(int file, const char* data, std::size_t count) {
+    sigset_t held, previous;
+    sigemptyset(&held);
+    for (int signal : interrupts) sigaddset(&held, signal);
+    sigprocmask(SIG_BLOCK, &held, &previous);
+    bool written = write_all(file, data, count);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);  // a held interrupt is delivered here
+    return written;
 }
 
 bool close_file(int file) { return ::close(file) == 0; }

@@ -80,6 +80,19 @@ BOOL WINAPI erase_and_pass_on(DWORD) {
     return FALSE;
 }
 
+// Held while a write must not be cut: an interrupt's handler waits for it,
+// then keeps it, so that no further write starts before the process ends.
+SRWLOCK whole_write_lock = SRWLOCK_INIT;
+bool finishing_writes_on_interrupt = false;
+
+// The write under way finishes first; then the event goes on, to the
+// erase's handler where the status line shows (the two run in either
+// order) and to the system's handler, which ends the process.
+BOOL WINAPI finish_write_and_pass_on(DWORD) {
+    AcquireSRWLockExclusive(&whole_write_lock);
+    return FALSE;
+}
+
 }  // namespace
 
 int open_input_file(const native_string& path) {
@@ -138,6 +151,21 @@ bool finish_write(int file, const char* data, std::size_t count, long written) {
         if (written_so_far == count) return true;
         written = write_once(file, data + written_so_far, count - written_so_far);
     }
+}
+
+bool is_regular_file(int file) { return GetFileType(handle_of(file)) == FILE_TYPE_DISK; }
+
+// The C runtime turns each LF into CR LF in a small buffer of its own, and
+// hands that over in pieces: a write of at most this many is one piece.
+const std::size_t whole_pipe_write_size = 512;
+
+bool write_holding_interrupts(int file, const char* data, std::size_t count) {
+    if (!finishing_writes_on_interrupt)
+        finishing_writes_on_interrupt = SetConsoleCtrlHandler(finish_write_and_pass_on, TRUE) != 0;
+    AcquireSRWLockExclusive(&whole_write_lock);
+    bool written = write_all(file, data, count);
+    ReleaseSRWLockExclusive(&whole_write_lock);
+    return written;
 }
 
 bool close_file(int file) { return _close(file) == 0; }
