@@ -9,9 +9,10 @@ LABELS = "stack_ncols nrows xll yll cellsize nodata_value cnt min max sum averag
 USAGE = ("converting stacks in Pelox binary format into stacks in ascii format\n"
          "usage: Kindor <input stack in binary format> <output stack in ascii format>\n")
 VERSION = "Ostrel {version}\n"  # the version the build was given
-HELP = """Usage: Ostrel [--exact | --digits N] INPUT OUTPUT
+HELP = """Usage: Ostrel [--exact | --digits N] [--buffered] INPUT OUTPUT
   --exact      every number in the fewest digits that read back exactly
   --digits N   every number to N significant digits, 1 to 17 (default 6)
+  --buffered   hand lines over in blocks, not one at a time: faster
   --help       show this help and exit
   --version    show the version and exit
 
@@ -163,6 +164,8 @@ CASES = [
     ("convert", "single, 13 cells and 3 bytes", TENTHS, None, 0, "", "", TENTHS_TEXT),
     ("convert", "double, 2 cells and 7 bytes", D2 + b"1234567", None, 0, "", "", D2_TEXT),
     ("convert", "single, cells past 64 KiB blocks", HALVES, None, 0, "", "", HALVES_TEXT),
+    ("convert", "--buffered, single, cells past 64 KiB blocks", HALVES, ["--buffered", "in", "out"], 0, "", "",
+     HALVES_TEXT),
     ("convert", "ascii input truncates old output", b"ncols 4", ["in", "old"], 0, "", "", ""),
     ("convert", "unrecognised keeps old output", b"NCOL", ["in", "old"], 98, "", UNRECOGNISED, "old"),
     ("numbers", "table of texts", *cells_of("d", [
@@ -182,6 +185,11 @@ CASES = [
     ("numbers", "--exact, double: random bit patterns, measurements", *styled("d", STYLED["d"], "--exact", shortest)),
     *[("numbers", f"{option}, {kind}", *styled(kind, STYLED[kind], option, digits_text(option[9:])))
       for kind in "df" for option in ("--digits 1", "--digits 9", "--digits=17", "--digits 6")],
+    *[("numbers", f"--buffered {option}, {kind}", *styled(kind, STYLED[kind], f"--buffered {option}", text))
+      for kind in "df" for option, text in (("", printf_g), ("--digits 9", digits_text(9)), ("--exact", shortest))
+      if (kind, option) != ("f", "--exact")],  # Python has no shortest text of a float: the table above is that check
+    ("numbers", "--buffered --exact, single", *cells_of("f", [(repr(1 / 3), "0.33333334"), ("143308.875", "143308.88")]
+                                                      * 6, ["--buffered", "--exact", "in", "out"])),
     ("numbers", "single nearest 0.1", *cells_of("f", [("0.1", "0.1")] * 12 + [
         ("16777217", "1.67772e+07"), ("3.4028235e38", "3.40282e+38"), ("-9999", "-9999")])),
     ("same", "same path", S24, ["in", "in"], 98, "", SAME, "INPUT"),
@@ -210,6 +218,13 @@ CASES = [
     ("faults", "first read and write interrupted", D2, "EINTR=1", 0, "", "", D2_TEXT),
     ("faults", "a write moves nothing, errno still EINTR from before", D2, "EINTR=1+ZERO=100", 98, "", NOT_WRITTEN,
      lines_within(D2_TEXT, 100)),
+    ("faults", "--buffered: disk full mid-cells, cut back to the last block", THIRDS, "ENOSPC=5000 --buffered in out",
+     98, "", NOT_WRITTEN, listing("d", THIRDS[:96])),
+    ("faults", "--buffered: reads and writes of 3 bytes", THIRDS, "SHORT=3 --buffered in out", 0, "", "", THIRDS_TEXT),
+    # 40,012 lines in at most one write a hundred lines, where one a line is caught at the 401st write
+    ("faults", "--buffered: at most one write a hundred lines", HALVES, "CALLS=400 --buffered in out", 0, "", "",
+     HALVES_TEXT),
+    ("faults", "a write a line", HALVES, "CALLS=400", 98, "", NOT_WRITTEN, "".join(HALVES_TEXT.splitlines(True)[:400])),
     ("faults", "closing the output fails", D2, "close=2", 98, "", NOT_WRITTEN, D2_TEXT),
     ("faults", "input's type unknown", D2, "fstat=1", 0, "", "", D2_TEXT),
     ("faults", "input's identity unknown", D2, "fstat=2", 98, "", NOT_OPENED, ""),
@@ -231,6 +246,16 @@ CASES = [
     ("stream", "FIFO in two halves, no terminal: no progress", THIRDS, ["slow-fifo", "out"], 0, "", "", THIRDS_TEXT),
     *[("stream", f"killed at a random moment, {n}", HALVES, "SIGKILL@random paced-fifo out", -signal.SIGKILL, "", "",
        ("prefix", HALVES_TEXT)) for n in (1, 2, 3)],
+    ("stream", "--buffered, output to a pipe", HALVES, ["--buffered", "in", "/dev/stdout"], 0, HALVES_TEXT, "", None),
+    ("stream", "--buffered, cells split across FIFO writes", THIRDS, ["--buffered", "fifo", "out"], 0, "", "",
+     THIRDS_TEXT),
+    ("stream", "--buffered: a FIFO's first half written during its pause", THIRDS,
+     "PAUSE@paused --buffered slow-fifo out", 0, "", "", ("paused", THIRDS_TEXT, listing("d", THIRDS[:12012]))),
+    *[("stream", f"--buffered, {name} at a random moment of a busy run: whole lines", busy(4_000_000),
+       f"{name}@started --buffered in out", -getattr(signal, name), "", "", ("prefix", BUSY_TEXT))
+      for name in ("SIGINT", "SIGTERM", "SIGHUP")],
+    ("stream", "--buffered, SIGINT while the output pipe is full: whole lines", HALVES,
+     "SIGINT@random --buffered in /dev/stdout", -signal.SIGINT, ("prefix", HALVES_TEXT), "", None),
     ("large", "3 GiB ascii-form input", sparse(b"ncols 4\n"), None, 0, "", "", ""),
     ("large", "3 GiB stack as its own output", sparse(stack("d")), ["in", "in"], 98, "", SAME, "INPUT"),
     # console: standard error (and output, unless a slow pipe) on a terminal; "out" is the screen at the end,
@@ -258,6 +283,8 @@ CASES = [
      r"^\r988 cells written\r\d{4} cells written", QUARTERS_TEXT),
     *[("console", f"{name} after the line is drawn: a blank screen, whole lines", THIRDS, f"{name}@drawn held-fifo out",
        -getattr(signal, name), "", PROGRESS, ("prefix", THIRDS_TEXT)) for name in ("SIGINT", "SIGTERM", "SIGHUP")],
+    ("console", "--buffered, SIGTERM twice after the line is drawn: a blank screen, whole lines", THIRDS,
+     "SIGTERM*2@drawn --buffered held-fifo out", -signal.SIGTERM, "", PROGRESS, ("prefix", THIRDS_TEXT)),
     ("console", "SIGINT before a line is drawn: nothing on the screen", THIRDS, "SIGINT@started held-fifo out",
      -signal.SIGINT, "", "^$", ("prefix", THIRDS_TEXT)),
     ("console", "SIGINT ignored, as by nohup: the run goes on", THIRDS, "SIGINT@ignored held-fifo out", 0, "",
@@ -388,7 +415,7 @@ def run_case(case, args, workdir):
     group, name, data, argv, status, out, err, expected = case
     env, exe, prefix, fault = dict(os.environ), args.exe, list(args.prefix), ""
     if isinstance(argv, str): fault, argv = argv.split()[0], argv.split()[1:] or None
-    interrupt, fault = (fault, "") if fault.startswith(("SIG", "timeout")) else ("", fault)
+    interrupt, fault = (fault, "") if fault.startswith(("SIG", "timeout", "PAUSE")) else ("", fault)
     argv = ["in", "out"] if argv is None else argv
     why = skip_reason(group, data, argv, fault, args)
     if why: return "skip", why
@@ -421,9 +448,10 @@ def run_case(case, args, workdir):
     want = None if expected is None else before if expected == "INPUT" else eol(expected) if isinstance(expected, str) \
         else eol(expected[1])
     def output_matches(actual):  # ("prefix", text): whole lines of the text, from its start
-        if not isinstance(expected, tuple): return actual == want
+        if not isinstance(expected, tuple) or expected[0] == "paused": return actual == want
         return bool(actual) and want.startswith(actual) and actual.endswith(eol("\n"))
-    out = out.replace("{version}", args.project_version)
+    whole_lines = lambda actual, text: eol(text).startswith(actual) and actual.endswith(eol("\n")) or actual == b""
+    out = out.replace("{version}", args.project_version) if isinstance(out, str) else out
     if group == "console":
         slow = paths[1:] == ["/dev/stdout"]
         got, shown, raw, piped, seconds = on_terminal(prefix + [exe] + argv, workdir, env, slow, interrupt, target)
@@ -438,13 +466,16 @@ def run_case(case, args, workdir):
         if expected is not None and not output_matches(snapshot(target)): problems.append("output differs")
         return ("fail", "; ".join(problems)) if problems else ("pass", "")
     with open(source, "rb") if paths == ["/dev/stdin", "in"] else open(os.devnull, "rb") as stdin:
-        if interrupt:  # killed at a random moment while the FIFO feeds it
+        if interrupt:  # a signal at a random moment while a FIFO feeds it or once the output holds lines,
+            name, when = interrupt.split("@")  # or the output's bytes during the FIFO's pause ("PAUSE@paused")
             process = subprocess.Popen(prefix + [exe] + argv, cwd=workdir, env=env, stdin=stdin,
                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-            delay = random.uniform(0.1, 0.6)
-            opened.wait(30)
+            delay = {"random": random.uniform(0.1, 0.6), "started": random.uniform(0, 0.1), "paused": 1.0}[when]
+            opened.wait(30) if fifo else None
+            while when == "started" and not (os.path.exists(target) and os.path.getsize(target)): time.sleep(0.002)
             time.sleep(delay)
-            process.send_signal(getattr(signal, interrupt.split("@")[0]))
+            if name == "PAUSE": during = snapshot(target)
+            else: process.send_signal(getattr(signal, name))
             done = subprocess.CompletedProcess(argv, process.wait(60), *process.communicate())
         else:
             done = subprocess.run(prefix + [exe] + argv, cwd=workdir, env=env, capture_output=True, timeout=60,
@@ -452,10 +483,13 @@ def run_case(case, args, workdir):
     created = os.path.isfile(target) and not target.startswith("/dev/")
     actual = snapshot(target) if created else None
     clip = lambda value: value[:300] if isinstance(value, bytes) else value
+    stdout_matches = whole_lines(done.stdout, out[1]) if isinstance(out, tuple) else done.stdout == eol(out)
     problems = [f"{what}: got {clip(got)!r}, want {clip(exp)!r}" for what, got, exp in (
-        ("status", done.returncode, status), ("stdout", done.stdout, eol(out)), ("stderr", done.stderr, eol(err)),
-        ("output", actual, want)) if got != exp and (what != "output" or not output_matches(actual))]
-    if interrupt: problems = [f"{problem} (killed {delay:.3f} s in)" for problem in problems]
+        ("status", done.returncode, status), ("stdout", done.stdout, out), ("stderr", done.stderr, eol(err)),
+        ("output", actual, want)) if got != exp and (what != "output" or not output_matches(actual))
+        and (what != "stdout" or not stdout_matches)]
+    if interrupt.startswith("PAUSE") and during != eol(expected[2]): problems.append("lines held during the pause")
+    if interrupt: problems = [f"{problem} ({interrupt} {delay:.3f} s in)" for problem in problems]
     if created and not existed and args.eol == "\n" and os.stat(target).st_mode & 0o7777 != 0o666 & ~UMASK:
         problems.append(f"output mode {os.stat(target).st_mode & 0o7777:o}, want {0o666 & ~UMASK:o}")
     if before is not None and snapshot(source) != before: problems.append("input was changed")

@@ -4,6 +4,7 @@
  *   ENOSPC=N, ZERO=N  writes fail with ENOSPC, or move nothing, once N bytes are written
  *   SHORT=N       every read and every write moves at most N bytes
  *   EINTR=N       the N-th read and the N-th write fail with EINTR
+ *   CALLS=N       writes after the N-th fail with EIO
  *   close=N, fstat=N, ftruncate=N   the N-th such call fails with EIO
  *   calloc=N      an allocation of N zeroed bytes fails
  * Reads and writes count only descriptors from 3 on, not the console. */
@@ -15,7 +16,7 @@
 #include <sys/types.h>
 
 extern void* __libc_calloc(size_t, size_t);
-static size_t done[2], calls[2]; /* bytes and calls: reads, writes */
+static size_t done[2], calls[3]; /* bytes and calls: reads, writes; all writes */
 
 /* Whether the fault names this kind; its number in *n. */
 static int fault_is(const char* kind, size_t* n) {
@@ -42,6 +43,7 @@ static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
     size_t n, room = count;
     if (fd < 3) return real(fd, buffer, count);
     if (fault_is("EINTR", &n) && ++calls[writing] == n) return errno = EINTR, -1;
+    if (writing && fault_is("CALLS", &n) && ++calls[2] > n) return errno = EIO, -1;
     if (fault_is("SHORT", &n) && n < room) room = n;
     int ends = fault_is(writing ? "ZERO" : "EOF", &n);
     if (ends || fault_is(writing ? "ENOSPC" : "EIO", &n)) {
