@@ -75,42 +75,76 @@ def compare(kind, stack, programs, runs, work):
             "to_floor": to_floor, "cpu_over": cpu_over, "null_over": null_over,
             "null_cpu": {name: statistics.median(t) for name, t in null_cpu.items()}}
 
-def compare_styles(kind, stack, ostrel, floor, styles, runs, work, counted):
-    """Each style of number text against the floor of its own text, in
-    alternated runs, with instructions a line under callgrind (a count less
-    that of the stack's first 12 cells, as for the converters above); od's
-    lossless text of the same doubles beside them."""
-    size = 8 if kind.endswith("double") else 4
-    few = os.path.join(work, "few.stack")
-    with open(stack, "rb") as whole, open(few, "wb") as head: head.write(whole.read(24 * size))
-    rows = []  # name, command, input, small input (for callgrind), the floor's row name
-    for style in styles:
-        name = style or "six digits"
-        text, few_text = (os.path.join(work, f"{which}{len(rows)}.txt") for which in ("style", "few"))
-        timed([ostrel, *style.split(), stack, text])
-        timed([ostrel, *style.split(), few, few_text])
-        rows += [(f"Ostrel {style}".strip(), [ostrel, *style.split()], stack, few, f"floor of {name}"),
-                 (f"floor of {name}", [floor], text, few_text, None)]
-    if size == 8 and shutil.which("od"):
-        rows.append(("od -A n -v -t f8 -w8", ["/bin/sh", "-c", 'exec od -A n -v -t f8 -w8 "$0" > "$1"'], stack, None,
-                     None))
-    cells = os.path.getsize(stack) // size - 12
-    wall, cpu = {row[0]: [] for row in rows}, {row[0]: [] for row in rows}
+def truncated(path, cells, size, work):
+    """The first cells of a stack (its header and cells of size bytes), or of a converter's text (lines)."""
+    short = os.path.join(work, f"{cells}-{os.path.basename(path)}")
+    with open(path, "rb") as whole, open(short, "wb") as part:
+        if path.endswith(".txt"): part.writelines(line for _, line in zip(range(12 + cells), whole))
+        else: part.write(whole.read((12 + cells) * size))
+    return short
+
+def compare_rows(title, rows, runs, work, counted, size, count_cells):
+    """Alternated runs of each row (name, command, input, whether to count its
+    instructions, the row its wall time is divided by or None): wall and CPU
+    time, peak memory, the ratio in pairs run back to back, instructions a
+    line (the first count_cells cells less the first 12, over the further
+    lines), and, where strace is installed, write calls a line."""
+    wall, cpu, memory = {row[0]: [] for row in rows}, {row[0]: [] for row in rows}, {row[0]: 0.0 for row in rows}
     for _ in range(runs):
         for name, command, source, _, _ in rows:
-            elapsed, _, used = timed(command + [source, os.path.join(work, "out.txt")])
+            elapsed, rss, used = timed(command + [source, os.path.join(work, "out.txt")])
             wall[name].append(elapsed)
             cpu[name].append(used)
+            memory[name] = max(memory[name], rss)
     spread = lambda values: f"{statistics.median(values):.3f} ({min(values):.3f}-{max(values):.3f})"
-    print(f"\n{kind} stack, {cells:,} cells, styles of number text, median (min-max) of {runs} alternated runs")
-    print("| program | wall s | CPU s (user + sys) | wall /floor (pairs) | instructions a line |\n|---|---|---|---|---|")
-    for name, command, source, small, floor_name in rows:
-        ratio = spread([o / f for o, f in zip(wall[name], wall[floor_name])]) if floor_name else ""
-        count = ""
-        if counted and small:
-            out = os.path.join(work, "counted.txt")
-            count = f"{(instructions(command + [source, out]) - instructions(command + [small, out])) / (cells - 12):.1f}"
-        print(f"| {name} | {spread(wall[name])} | {spread(cpu[name])} | {ratio} | {count} |")
+    lines = sum(1 for _ in open(rows[0][2], "rb")) if rows[0][2].endswith(".txt") else os.path.getsize(rows[0][2]) // size
+    print(f"\n{title}, {lines - 12:,} cells, median (min-max) of {runs} alternated runs")
+    print("| program | wall s | CPU s (user + sys) | wall / | instructions a line | writes a line | peak RSS MiB |")
+    print("|---|---|---|---|---|---|---|")
+    for name, command, source, count, divisor in rows:
+        ratio = f"{spread([o / d for o, d in zip(wall[name], wall[divisor])])} {divisor}" if divisor else ""
+        out, per_line, writes = os.path.join(work, "counted.txt"), "", ""
+        if counted and count:
+            more, fewer = (instructions(command + [truncated(source, cells, size, work), out])
+                           for cells in (count_cells, 12))
+            per_line = f"{(more - fewer) / (count_cells - 12):.1f}"
+        if shutil.which("strace") and not name.startswith(("od", "gdal")):
+            traced = subprocess.run(["strace", "-f", "-c", "-e", "trace=write"] + command + [source, out],
+                                    capture_output=True, text=True).stderr.split("\n")
+            calls = [int(line.split()[3]) for line in traced if line.endswith(" write")]
+            writes = f"{calls[0] / lines:.4f}" if calls else ""
+        print(f"| {name} | {spread(wall[name])} | {spread(cpu[name])} | {ratio} | {per_line} | {writes} | "
+              f"{memory[name]:.1f} |")
+
+def compare_styles(kind, stack, ostrel, floor, styles, runs, work, counted, count_cells):
+    """Each style of number text against the floor of its own text, with od's
+    lossless text of the same doubles beside them."""
+    size = 8 if kind.endswith("double") else 4
+    rows = []
+    for style in styles:
+        name, text = style or "six digits", os.path.join(work, f"style{len(rows)}.txt")
+        timed([ostrel, *style.split(), stack, text])
+        rows += [(f"Ostrel {style}".strip(), [ostrel, *style.split()], stack, True, f"floor of {name}"),
+                 (f"floor of {name}", [floor], text, True, None)]
+    if size == 8 and shutil.which("od"):
+        rows.append(("od -A n -v -t f8 -w8", ["/bin/sh", "-c", 'exec od -A n -v -t f8 -w8 "$0" > "$1"'], stack, False,
+                     None))
+    compare_rows(f"{kind} stack, styles of number text", rows, runs, work, counted, size, count_cells)
+
+def compare_buffered(kind, stack, programs, runs, work, counted, count_cells):
+    """--buffered against the buffered writer, the default and its floor, and gdal_translate where installed."""
+    size, text, ostrel = 8 if kind.endswith("double") else 4, os.path.join(work, "default.txt"), programs["Ostrel"]
+    timed([ostrel, stack, text])
+    rows = [("Ostrel --buffered", [ostrel, "--buffered"], stack, True, "buffered"),
+            ("Ostrel --buffered --exact", [ostrel, "--buffered", "--exact"], stack, True, "buffered"),
+            ("buffered", [programs["buffered"]], stack, True, None),
+            ("Ostrel", [ostrel], stack, True, None), ("floor", [programs["floor"]], text, True, None)]
+    if shutil.which("gdal_translate"):
+        rows.append(("gdal_translate -of AAIGrid", ["gdal_translate", "-q", "-of", "AAIGrid", "-co",
+                                                    "SIGNIFICANT_DIGITS=6"], stack, False, None))
+    compare_rows(f"{kind} stack, --buffered", rows, runs, work, counted, size, count_cells)
+    rows = [(name, command, source, False, "Ostrel") for name, command, source, _, _ in rows[:2]] + [rows[3]]
+    compare_rows(f"{kind} stack, --buffered against the default", rows, runs, work, False, size, count_cells)
 
 def startup(programs, example, work, runs=100):
     """Median ms of each converter on the example, and of true, alternated."""
@@ -208,7 +242,10 @@ def main():
                                      ("full-precision single", "f", make_full_stack)):
             stack = os.path.join(work, kind.replace(" ", "-") + ".stack")
             make(stack, typecode, args.cells, 9)
-            compare_styles(kind, stack, programs["Ostrel"], programs["floor"], args.styles, args.runs, work, counted)
+            cells = min(args.instruction_cells, args.cells)
+            compare_styles(kind, stack, programs["Ostrel"], programs["floor"], args.styles, args.runs, work, counted,
+                           cells)
+            if kind == "double": compare_buffered(kind, stack, programs, args.runs, work, counted, cells)
             os.remove(stack)
         started = startup(programs, os.path.join(here, "..", "examples", "example_double.stack"), work)
         large_rss = None
