@@ -115,28 +115,16 @@ rerun=$(tail -n +$((lines + 1)) parallel.log)
 [ "$(echo "$rerun" | wc -l)" = 2 ] && [ "$(echo "$rerun" | grep -c -e "not a stack" -e missing)" = 2 ] ||
   fail "--resume-failed did not rerun exactly the two failures"
 
-# Each output on storage before its final name: from the system calls of a run, its last write, then an fsync,
-# then the rename, for every output.
+# Each output on storage before its final name: in the system calls of a run, every renamed file's last write,
+# then an fsync of it, then the rename.
 head -n 20 <<<"$good" > synced.txt
 strace -f -qq -y -o syscalls.log -e trace=write,fsync,fdatasync,rename,renameat,renameat2 \
   "$script" synced.txt synced/ > /dev/null 2>&1 || fail "the traced run failed"
-python3 - <<'PY' || fail "an output was not synced between its last write and its rename"
-import os, re
-calls = [re.match(r'\d+ +(\w+)\((.*)\) += (-?\d+)', line) for line in open("syscalls.log")]
-last = {}  # (call, path) -> its index in the log, for the last call of that kind
-renamed = []
-for index, call in enumerate(filter(None, calls)):
-    name, arguments = call.group(1), call.group(2)
-    if name.startswith("rename") and call.group(3) == "0":
-        renamed.append((index, os.path.abspath(re.findall(r'"([^"]*)"', arguments)[0])))
-    elif not name.startswith("rename") and arguments.startswith(tuple("0123456789")) and "<" in arguments:
-        last[name.replace("fdatasync", "fsync"), arguments.split("<", 1)[1].split(">", 1)[0]] = index
-print(f"traced: {len(renamed)} renames")
-unsynced = [path for index, path in renamed
-            if not last.get(("write", path), index) < last.get(("fsync", path), index) < index]
-for path in unsynced: print(f"not synced before its rename: {path}")
-raise SystemExit(len(renamed) != 20 or bool(unsynced))
-PY
+awk -v folder="$PWD/" '$2 ~ /^(write|fsync|fdatasync)\([0-9]+</ { split($0, at, /[<>]/); last[$2 ~ /^w/, at[2]] = NR }
+  $2 ~ /^rename/ && / = 0$/ { split($0, quoted, "\""); file = folder quoted[2]; renamed++
+                              if (!(last[1, file] && last[1, file] < last[0, file])) unsynced++ }
+  END { print "traced:", renamed, "renames,", unsynced + 0, "not synced after their last write"
+        exit renamed != 20 || unsynced }' syscalls.log || fail "an output was not synced before its rename"
 
 # Outside Slurm: one task, the whole list; a path that would leave the output folder is refused.
 refused=$(printf '../x.stack\n' | "$script" - out/ 2>&1) && fail "a path with .. was converted"

@@ -1,12 +1,24 @@
-// Checks format_number against the C library's snprintf("%g"), byte for byte:
-// single-precision bit patterns widened to double (every one with
-// --float-stride 1, NaNs aside), then seeded doubles of the classes where
-// six-digit rounding is hardest. Splits the work over the machine's cores.
-// Counts what the fast path decides in each class, and fails where it
-// decides less of the values it exists for than it does today.
-//   number_text_proof [--float-stride N] [--doubles N] [--seed S]
+// Checks the number text against the C library, byte for byte, never
+// against std::to_chars, which makes the texts the fast path leaves:
+// - the default, format_number, against snprintf("%g"), on single-precision
+//   bit patterns widened to double (every one with --float-stride 1, NaNs
+//   aside), then on seeded doubles of the classes where six-digit rounding
+//   is hardest. It counts what the fast path decides in each class, and
+//   fails where it decides less of the values it exists for than today.
+// - --digits N, for every N from 1 to 17, against snprintf("%.Ng").
+// - --exact: the text must read back (strtof, strtod) to the stored bits,
+//   be written in "%g"'s notation, have no text of one digit fewer that
+//   reads back (neither of the two nearest, rounded down and up), and be the
+//   text of its length closest to the value (printf's rounding, a tie to
+//   even) unless that one does not read back and it is the nearest on the
+//   other side; a negative value's text is its magnitude's with a '-'. On the
+//   same bit patterns (--digits on every 64th of them), then on seeded
+//   doubles of the classes where that is hard.
+// Splits the work over the machine's cores.
+//   number_text_proof [--float-stride N] [--doubles N] [--hard-doubles N] [--seed S]
 #include "number_text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -51,6 +63,114 @@ void check(double value, int value_class) {
     }
 }
 
+template <typename Real> Real read_back(const std::string& text) {
+    if constexpr (sizeof(Real) == sizeof(float)) return std::strtof(text.c_str(), nullptr);
+    else return std::strtod(text.c_str(), nullptr);
+}
+// Asked only of finite values other than zero, for which equal is the same bits.
+template <typename Real> bool reads_back(const std::string& text, Real value) { return read_back<Real>(text) == value; }
+
+// A decimal: its significant digits as a whole number and the power of ten of the last one.
+struct decimal { ull digits; int exponent; };
+
+decimal without_trailing_zeros(decimal number) {
+    for (; number.digits != 0 && number.digits % 10 == 0; number.digits /= 10) ++number.exponent;
+    return number;
+}
+
+// value correctly rounded to count significant digits, by printf.
+decimal rounded(double value, int count) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*e", count - 1, value);
+    std::string mantissa(text, std::strchr(text, 'e'));
+    mantissa.erase(std::remove(mantissa.begin(), mantissa.end(), '.'), mantissa.end());
+    return {std::strtoull(mantissa.c_str(), nullptr, 10), std::atoi(std::strchr(text, 'e') + 1) - count + 1};
+}
+
+// The count-digit decimal next to number, up or down.
+decimal next_to(decimal number, int count, bool up) {
+    ull lowest = 1;
+    for (int i = 1; i < count; ++i) lowest *= 10;
+    if (up && number.digits + 1 == lowest * 10) return {lowest, number.exponent + 1};
+    if (!up && number.digits == lowest) return {lowest * 10 - 1, number.exponent - 1};
+    return {up ? number.digits + 1 : number.digits - 1, number.exponent};
+}
+
+std::string text_of(decimal number) { return std::to_string(number.digits) + "e" + std::to_string(number.exponent); }
+
+// The digits of a text such as "0.00125" or "1.5e+06" as a decimal.
+decimal parse(const std::string& text) {
+    decimal number{0, 0};
+    bool after_point = false;
+    for (char c : text.substr(0, text.find('e'))) {
+        if (c == '.') after_point = true;
+        if (c < '0' || c > '9') continue;
+        number.digits = number.digits * 10 + static_cast<ull>(c - '0');
+        number.exponent -= after_point ? 1 : 0;
+    }
+    if (text.find('e') != std::string::npos) number.exponent += std::atoi(text.c_str() + text.find('e') + 1);
+    return without_trailing_zeros(number);
+}
+
+// "%g"'s notation for these digits: fixed for decimal exponents -4 to 5.
+std::string notation(decimal number) {
+    std::string digits = std::to_string(number.digits);
+    int point = number.exponent + static_cast<int>(digits.size()) - 1;
+    if (point < -4 || point > 5) {
+        char exponent[16];
+        std::snprintf(exponent, sizeof exponent, "e%c%02d", point < 0 ? '-' : '+', std::abs(point));
+        return digits[0] + (digits.size() > 1 ? "." + digits.substr(1) : "") + exponent;
+    }
+    if (point < 0) return "0." + std::string(static_cast<std::size_t>(-point - 1), '0') + digits;
+    if (number.exponent >= 0) return digits + std::string(static_cast<std::size_t>(number.exponent), '0');
+    return digits.insert(static_cast<std::size_t>(point + 1), ".");
+}
+
+template <typename Real> std::string exact_text(Real value) {
+    char text[number_text_room];
+    if constexpr (sizeof(Real) == sizeof(float)) return {text, shortest_single_text(text, value)};
+    else return {text, shortest_double_text(text, value)};
+}
+
+// What is wrong with the --exact text of value, or "".
+template <typename Real> std::string exact_fault(Real value) {
+    std::string ours = exact_text(value);
+    if (std::signbit(value)) {  // the magnitude's text with a '-', the magnitude checked in its own turn (a float's)
+        if (ours != "-" + exact_text(-value)) return "not the magnitude's text with a '-'";
+        return sizeof value == sizeof(float) ? "" : exact_fault(-value);
+    }
+    if (value == 0 || std::isinf(value)) return ours == (value == 0 ? "0" : "inf") ? "" : "wrong text";
+    if (!reads_back(ours, value)) return "does not read back";
+    decimal digits = parse(ours);
+    int count = static_cast<int>(std::to_string(digits.digits).size());
+    if (ours != notation(digits)) return "not in %g's notation";
+    if (count > 1) {
+        decimal fewer = rounded(static_cast<double>(value), count - 1);
+        decimal other = next_to(fewer, count - 1, read_back<Real>(text_of(fewer)) < value);
+        if (reads_back(text_of(fewer), value) || reads_back(text_of(other), value))
+            return "a text of fewer digits reads back";
+    }
+    decimal closest = rounded(static_cast<double>(value), count);
+    if (without_trailing_zeros(closest).digits == digits.digits) return "";
+    if (reads_back(text_of(closest), value)) return "a closer text reads back";
+    decimal other = without_trailing_zeros(next_to(closest, count, read_back<Real>(text_of(closest)) < value));
+    return other.digits == digits.digits && other.exponent == digits.exponent ? "" : "not the nearest that reads back";
+}
+
+// --digits where asked: on every seeded double, and on a share of the single-precision bit patterns.
+template <typename Real> void check_exact(Real value, bool with_digits) {
+    std::string fault = exact_fault(value);
+    for (int digits = least_given_digits; with_digits && digits <= most_given_digits && fault.empty(); ++digits) {
+        char ours[number_text_room], theirs[64];
+        *given_digits_text(ours, static_cast<double>(value), digits) = '\0';
+        std::snprintf(theirs, sizeof theirs, "%.*g", digits, static_cast<double>(value));
+        if (std::strcmp(ours, theirs) != 0)
+            fault = "--digits " + std::to_string(digits) + " differs: " + ours + ", " + theirs;
+    }
+    if (!fault.empty() && differences++ < 20)
+        std::printf("%a: %s: %s\n", static_cast<double>(value), exact_text(value).c_str(), fault.c_str());
+}
+
 std::uint64_t next_random(std::uint64_t& state) {  // splitmix64
     std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
@@ -93,6 +213,12 @@ double exact_tie(std::uint64_t& state) {
     return std::ldexp(static_cast<double>(odd * five_power), static_cast<int>(exponent - 6));
 }
 
+double double_of_bits(std::uint64_t bits) {
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
 double double_of_class(std::uint64_t& state, std::uint64_t index) {
     double sign = next_random(state) & 1 ? -1.0 : 1.0;
     switch (index % 6) {
@@ -104,17 +230,33 @@ double double_of_class(std::uint64_t& state, std::uint64_t index) {
         return sign * step_away(next_random(state) & 1 ? nearest(9999995, pick(state, -330, 302))
                                                        : nearest(1, pick(state, -324, 308)),
                                 pick(state, -3, 3));
-    case 3: {  // random bit patterns
-        std::uint64_t bits = next_random(state);
-        double value;
-        std::memcpy(&value, &bits, sizeof value);
-        return value;
-    }
+    case 3: return double_of_bits(next_random(state));  // random bit patterns
     case 4:  // measurements: a few decimals
         return static_cast<double>(pick(state, -10000000, 10000000)) /
                std::pow(10.0, static_cast<double>(pick(state, 0, 7)));
     default:  // model output: arbitrary doubles of moderate size
         return sign * std::ldexp(static_cast<double>(next_random(state) >> 11), static_cast<int>(pick(state, -90, 20)));
+    }
+}
+
+// One double of the hard classes, by index: powers of two and their
+// neighbours (the gap below is half the gap above), subnormals, the largest
+// finite and the smallest normal, ties between two shortest texts (k
+// fractional bits where the gap is 2^-(k+2)), values needing 16 or 17
+// digits, measurements.
+double hard_double(std::uint64_t& state, std::uint64_t index) {
+    std::uint64_t random = next_random(state), sign = (random & 1) << 63;
+    double signed_one = sign ? -1.0 : 1.0;
+    switch (index % 6) {
+    case 0: return step_away(std::ldexp(signed_one, static_cast<int>((random >> 8) % 2098) - 1074),
+                             static_cast<long long>(random >> 1 & 7) - 4);  // 4 below to 3 above
+    case 1: return double_of_bits(sign | (random >> 12));
+    case 2: return double_of_bits(sign | (random & 64 ? 0x7FEFFFFFFFFFFFFFu - (random >> 54)
+                                                      : 0x0010000000000000u + (random >> 54) - 512));
+    case 3: return signed_one * std::ldexp(static_cast<double>(std::uint64_t{1} << 50 | random >> 14 | 1),
+                                           -3 - static_cast<int>((random >> 1) % 10));
+    case 4: return double_of_bits(sign | ((random >> 12) + ((1 + (random >> 1) % 2045) << 52)));
+    default: return double_of_class(state, 4);  // measurements
     }
 }
 
@@ -134,14 +276,16 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::uint64_t float_stride = 1021, double_count = 1000000, seed = 20261207;
+    std::uint64_t float_stride = 1021, double_count = 1000000, hard_count = 20000, seed = 20261207;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::uint64_t value = std::strtoull(argv[i + 1], nullptr, 10);
         std::string option = argv[i];
         if (option == "--float-stride" && value > 0) float_stride = value;
         else if (option == "--doubles") double_count = value;
+        else if (option == "--hard-doubles") hard_count = value;
         else if (option == "--seed") seed = value;
-        else return std::fprintf(stderr, "usage: %s [--float-stride N] [--doubles N] [--seed S]\n", argv[0]), 2;
+        else return std::fprintf(stderr, "usage: %s [--float-stride N] [--doubles N] [--hard-doubles N] [--seed S]\n",
+                                 argv[0]), 2;
     }
 
     auto start = std::chrono::steady_clock::now();
@@ -155,11 +299,12 @@ int main(int argc, char** argv) {
             float value;
             std::memcpy(&value, &pattern, sizeof value);
             check(value, single_class);
+            check_exact(value, checked % 64 == 0);
             ++checked;
         }
         singles += checked;
     });
-        std::printf("single precision: %llu bit patterns (stride %llu), %.1f s\n", static_cast<ull>(singles.load()),
+    std::printf("single precision: %llu bit patterns (stride %llu), %.1f s\n", static_cast<ull>(singles.load()),
                 static_cast<ull>(float_stride), seconds_since(start));
 
     start = std::chrono::steady_clock::now();
@@ -167,9 +312,12 @@ int main(int argc, char** argv) {
         std::uint64_t state = seed * 1000003u + core;
         for (std::uint64_t index = core; index < double_count; index += cores)
             check(double_of_class(state, index), static_cast<int>(index % 6));
+        for (std::uint64_t index = core; index < hard_count; index += cores)
+            check_exact(hard_double(state, index), true);
     });
-    std::printf("double precision: %llu seeded values (seed %llu), %.1f s\n", static_cast<ull>(double_count),
-                static_cast<ull>(seed), seconds_since(start));
+    std::printf("double precision: %llu seeded values, and %llu for --exact and --digits (seed %llu), %.1f s\n",
+                static_cast<ull>(double_count), static_cast<ull>(hard_count), static_cast<ull>(seed),
+                seconds_since(start));
     bool fast_enough = true;
     for (int value_class = 0; value_class < class_count; ++value_class) {
         double share = checked[value_class] ? double(decided[value_class]) / double(checked[value_class]) : 1.0;
