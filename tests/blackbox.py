@@ -99,13 +99,12 @@ MEASURED = [round(_random.uniform(-500, 500), _random.randint(0, 4)) for _ in ra
 STYLED = {"d": finite("d", 64) + MEASURED, "f": finite("f", 32) + MEASURED}
 DIGITS, COMBINED = "--digits takes a whole number from 1 to 17", "--exact and --digits cannot be combined"
 BAD_OPTIONS = {  # the options before "in out", and the one line on standard error before the usage
-    "--exakt": "unknown option --exakt", "--help": "unknown option --help", "-x": "unknown option -x",
-    "--digits 18": DIGITS + ", not 18", "--digits": DIGITS, "--digits=": DIGITS, "--digits=0": DIGITS + ", not 0",
-    "--digits 9x": DIGITS + ", not 9x", "--digits -1": DIGITS + ", not -1",
-    "--digits 99999999999": DIGITS + ", not 99999999999",
-    "--exact --exact": "--exact given twice", "--digits=3 --digits 4": "--digits given twice",
-    "--exact --digits 4": COMBINED, "--digits=4 --exact": COMBINED, "--exakt a": "unknown option --exakt",
-    "a": "", "-": "", "'' --exakt": ""}  # no option at all: the usage alone
+    **{bad: "unknown option " + bad.split()[0] for bad in ("--exakt", "--help", "-x", "--exakt a")},
+    **{f"--digits {n}": f"{DIGITS}, not {n}" for n in ("18", "9x", "-1", "99999999999")},
+    "--digits": DIGITS, "--digits=": DIGITS, "--digits=0": DIGITS + ", not 0", "--exact --exact": "--exact given twice",
+    "--digits=3 --digits 4": "--digits given twice", "--buffered --digits 5 --buffered": "--buffered given twice",
+    "--exact --digits 4": COMBINED, "--digits=4 --exact": COMBINED, "a": "", "-": "", "'' --exakt": ""}  # usage alone
+LONG = [i / 3 + 0.1 for i in range(16500)]  # at 17 digits, a block's text fills the gathered lines before it ends
 def nodata(kind, value): return stack(kind, [1] * 12, HEADER[:5] + [value] + HEADER[6:])
 # group, name, input bytes (None: no file), argv or "FAULT [argv]", status, stdout, stderr, output (None: no file)
 CASES = [
@@ -157,6 +156,8 @@ CASES = [
     ("convert", "single, cells past 64 KiB blocks", HALVES, None, 0, "", "", HALVES_TEXT),
     ("convert", "--buffered, single, cells past 64 KiB blocks", HALVES, ["--buffered", "in", "out"], 0, "", "",
      HALVES_TEXT),
+    ("convert", "--buffered --digits 17, single: a full block", *styled("f", LONG, "--buffered --digits 17",
+                                                                         digits_text(17))),
     ("convert", "ascii input truncates old output", b"ncols 4", ["in", "old"], 0, "", "", ""),
     ("convert", "unrecognised keeps old output", b"NCOL", ["in", "old"], 98, "", UNRECOGNISED, "old"),
     ("numbers", "table of texts", *cells_of("d", [
@@ -211,10 +212,15 @@ CASES = [
     ("faults", "--buffered: disk full mid-cells, cut back to the last block", THIRDS, "ENOSPC=5000 --buffered in out",
      98, "", NOT_WRITTEN, listing("d", THIRDS[:96])),
     ("faults", "--buffered: reads and writes of 3 bytes", THIRDS, "SHORT=3 --buffered in out", 0, "", "", THIRDS_TEXT),
-    # 40,012 lines in at most one write a hundred lines, where one a line is caught at the 401st write
+    # 40,012 lines in at most one write a hundred lines: the 401st write would fail
     ("faults", "--buffered: at most one write a hundred lines", HALVES, "CALLS=400 --buffered in out", 0, "", "",
      HALVES_TEXT),
-    ("faults", "a write a line", HALVES, "CALLS=400", 98, "", NOT_WRITTEN, "".join(HALVES_TEXT.splitlines(True)[:400])),
+    ("faults", "--buffered: disk full as a block fills", stack("f", LONG), "ENOSPC=1000 --buffered --digits 17 in out",
+     98, "", NOT_WRITTEN, listing("f", stack("f", LONG)[:96], digits_text(17))),
+    ("faults", "--buffered: a pipe write fails mid-block", HALVES, "ENOSPC=5000 --buffered in /dev/stdout", 98,
+     HALVES_TEXT[:5000], error("writing output", "/dev/stdout"), None),
+    ("faults", "--buffered: output's type unknown, written as to a pipe", THIRDS, "fstat=5 --buffered in out", 0, "",
+     "", THIRDS_TEXT),
     ("faults", "closing the output fails", D2, "close=2", 98, "", NOT_WRITTEN, D2_TEXT),
     ("faults", "input's type unknown", D2, "fstat=1", 0, "", "", D2_TEXT),
     ("faults", "input's identity unknown", D2, "fstat=2", 98, "", NOT_OPENED, ""),
@@ -460,7 +466,7 @@ def run_case(case, args, workdir):
             name, when = interrupt.split("@")  # or the output's bytes during the FIFO's pause ("PAUSE@paused")
             process = subprocess.Popen(prefix + [exe] + argv, cwd=workdir, env=env, stdin=stdin,
                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-            delay = {"random": random.uniform(0.1, 0.6), "started": random.uniform(0, 0.1), "paused": 1.0}[when]
+            delay = {"random": random.uniform(0.1, 0.6), "started": random.uniform(0, 0.04), "paused": 1.0}[when]
             opened.wait(30) if fifo else None
             while when == "started" and not (os.path.exists(target) and os.path.getsize(target)): time.sleep(0.002)
             time.sleep(delay)
