@@ -88,7 +88,8 @@ def compare_rows(title, rows, runs, work, counted, size, count_cells):
     instructions, the row its wall time is divided by or None): wall and CPU
     time, peak memory, the ratio in pairs run back to back, instructions a
     line (the first count_cells cells less the first 12, over the further
-    lines), and, where strace is installed, write calls a line."""
+    lines), and, where strace is installed, the buffered rows' write calls a
+    line."""
     wall, cpu, memory = {row[0]: [] for row in rows}, {row[0]: [] for row in rows}, {row[0]: 0.0 for row in rows}
     for _ in range(runs):
         for name, command, source, _, _ in rows:
@@ -108,7 +109,7 @@ def compare_rows(title, rows, runs, work, counted, size, count_cells):
             more, fewer = (instructions(command + [truncated(source, cells, size, work), out])
                            for cells in (count_cells, 12))
             per_line = f"{(more - fewer) / (count_cells - 12):.1f}"
-        if shutil.which("strace") and not name.startswith(("od", "gdal")):
+        if shutil.which("strace") and "buffered" in name:  # a line each, where not buffered
             traced = subprocess.run(["strace", "-f", "-c", "-e", "trace=write"] + command + [source, out],
                                     capture_output=True, text=True).stderr.split("\n")
             calls = [int(line.split()[3]) for line in traced if line.endswith(" write")]
