@@ -96,7 +96,7 @@ int digits_in(const native_char* text) {
         if (*at < '0' || *at > '9' || digits > most_given_digits) return 0;
         digits = digits * 10 + (*at - '0');
     }
-    return digits <= most_given_digits ? digits : 0;
+    return digits >= least_given_digits && digits <= most_given_digits ? digits : 0;
 }
 
 // The options before the two paths. The first fault ends the run with the

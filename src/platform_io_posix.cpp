@@ -17,11 +17,10 @@ bool is_directory(int file) {
 
 // A write that fails half-way (a full disk) leaves part of a line; cutting it
 // off again keeps the file ending at a line end. Where it cannot (a pipe
-// keeps what it was given) the write has failed all the same.
+// keeps what it was given: there lseek fails, and the cut with it) the write
+// has failed all the same.
 void cut_partial_write(int file, std::size_t written) {
-    off_t end = lseek(file, 0, SEEK_CUR);
-    if (end < static_cast<off_t>(written)) return;
-    int cut = ftruncate(file, end - static_cast<off_t>(written));
+    int cut = ftruncate(file, lseek(file, 0, SEEK_CUR) - static_cast<off_t>(written));
     static_cast<void>(cut);  // the caller reports the failed write, whether or not the part went
 }
 
