@@ -28,12 +28,12 @@ constexpr int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
 const char* interrupt_text;
 volatile std::sig_atomic_t interrupt_text_size;
 
-// Only async-signal-safe calls. The three interrupts stay blocked while it
-// runs, so a second one, however soon it comes, waits for the erase rather
-// than ending the process before it. The default action goes back before
-// the signal is raised again; delivered once this returns and the mask is
-// lifted, it ends the process: a shell sees 130 or 143, a batch system the
-// signal. A process ended this way writes no coverage data: the console
+// Only async-signal-safe calls. The handler stays in place until it has
+// written the erase, so a second interrupt, however soon it comes, waits
+// for it (its own signal is held off while it runs) or erases again: none
+// ends the process before an erase. The default action goes back before the
+// signal is raised again; delivered once this returns, it ends the process:
+// a shell sees 130 or 143, a batch system the signal. A process ended this way writes no coverage data: the console
 // tests check it.
 extern "C" void erase_and_end(int signal) {  // GCOVR_EXCL_START
     ssize_t written = write(STDERR_FILENO, interrupt_text, static_cast<std::size_t>(interrupt_text_size));
@@ -143,10 +143,8 @@ long long regular_file_size(int file) {
 void erase_on_interrupt(const char* text, std::size_t size) {
     interrupt_text = text;
     interrupt_text_size = static_cast<std::sig_atomic_t>(size);
-    struct sigaction erase {};
+    struct sigaction erase {};  // its own signal is held off while it runs; another one erases again, harmlessly
     erase.sa_handler = erase_and_end;
-    sigemptyset(&erase.sa_mask);
-    for (int signal : interrupts) sigaddset(&erase.sa_mask, signal);
     for (int signal : interrupts) {
         struct sigaction previous {};
         sigaction(signal, nullptr, &previous);
