@@ -117,9 +117,8 @@ rerun=$(tail -n +$((lines + 1)) parallel.log)
 
 # Each output on storage before its final name: in the system calls of a run, every renamed file's last write,
 # then an fsync of it, then the rename.
-head -n 20 <<<"$good" > synced.txt
 strace -f -qq -y -o syscalls.log -e trace=write,fsync,fdatasync,rename,renameat,renameat2 \
-  "$script" synced.txt synced/ > /dev/null 2>&1 || fail "the traced run failed"
+  "$script" - synced/ <<<"$(head -n 20 <<<"$good")" > /dev/null 2>&1 || fail "the traced run failed"
 awk -v folder="$PWD/" '$2 ~ /^(write|fsync|fdatasync)\([0-9]+</ { split($0, at, /[<>]/); last[$2 ~ /^w/, at[2]] = NR }
   $2 ~ /^rename/ && / = 0$/ { split($0, quoted, "\""); file = folder quoted[2]; renamed++
                               if (!(last[1, file] && last[1, file] < last[0, file])) unsynced++ }
