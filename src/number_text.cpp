@@ -3,6 +3,8 @@
 // std::to_chars.
 #include "number_text.h"
 
+#include "byte_order.h"
+
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -20,7 +22,6 @@ namespace {
 // exponent range.
 
 constexpr int significant_digits = 6;
-constexpr bool host_is_little_endian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 
 // Binary exponents whose decimal exponent, or the one above it, can be
 // reached by an exact power of ten: 10^(5 - E) with |5 - E| <= 22 for E from

@@ -44,6 +44,10 @@ long read_once(int file, unsigned char* buffer, std::size_t count);
 // when it failed with an error.
 long write_once(int file, const char* data, std::size_t count);
 
+// Cuts the last written bytes off a file after a write failed half-way (a
+// full disk), so that it ends at a line end again; a pipe keeps them.
+void cut_partial_write(int file, std::size_t written);
+
 // Completes a write of which write_once took only written bytes (or failed
 // with -1): writes on after a partial or interrupted write, and where a
 // write fails part-way cuts the file back to where it stood, so that a file

@@ -15,15 +15,6 @@ bool is_directory(int file) {
     return fstat(file, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// A write that fails half-way (a full disk) leaves part of a line; cutting it
-// off again keeps the file ending at a line end. Where it cannot (a pipe
-// keeps what it was given: there lseek fails, and the cut with it) the write
-// has failed all the same.
-void cut_partial_write(int file, std::size_t written) {
-    int cut = ftruncate(file, lseek(file, 0, SEEK_CUR) - static_cast<off_t>(written));
-    static_cast<void>(cut);  // the caller reports the failed write, whether or not the part went
-}
-
 constexpr int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
 const char* interrupt_text;
 volatile std::sig_atomic_t interrupt_text_size;
@@ -51,6 +42,13 @@ bool handled_here(int signal) {
 }
 
 }  // namespace
+
+// Where it cannot (a pipe keeps what it was given: there lseek fails, and
+// the cut with it) the write has failed all the same.
+void cut_partial_write(int file, std::size_t written) {
+    int cut = ftruncate(file, lseek(file, 0, SEEK_CUR) - static_cast<off_t>(written));
+    static_cast<void>(cut);  // the caller reports the failed write, whether or not the part went
+}
 
 int open_input_file(const native_string& path) {
     int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -84,20 +82,6 @@ long read_once(int file, unsigned char* buffer, std::size_t count) {
 }
 
 long write_once(int file, const char* data, std::size_t count) { return ::write(file, data, count); }
-
-bool finish_write(int file, const char* data, std::size_t count, long written) {
-    std::size_t written_so_far = 0;
-    for (;;) {
-        bool interrupted = written < 0 && errno == EINTR;
-        if (written <= 0 && !interrupted) {  // a write that moves nothing would never end
-            cut_partial_write(file, written_so_far);
-            return false;
-        }
-        if (written > 0) written_so_far += static_cast<std::size_t>(written);
-        if (written_so_far == count) return true;
-        written = write_once(file, data + written_so_far, count - written_so_far);
-    }
-}
 
 bool is_regular_file(int file) {
     struct stat info {};

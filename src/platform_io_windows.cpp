@@ -18,15 +18,6 @@ bool is_directory(int file) {
 
 HANDLE handle_of(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
 
-// A write that fails half-way (a full disk) leaves part of a line; cutting it
-// off again keeps the file ending at a line end. The part never holds the
-// newline, so its size in the file is its size here, in text mode too.
-void cut_partial_write(int file, std::size_t written) {
-    if (written == 0) return;
-    long long end = _lseeki64(file, 0, SEEK_CUR);
-    if (end >= static_cast<long long>(written)) _chsize_s(file, end - static_cast<long long>(written));
-}
-
 void append_utf8(std::string& text, unsigned long code_point) {
     if (code_point < 0x80) {
         text += static_cast<char>(code_point);
@@ -95,6 +86,14 @@ BOOL WINAPI finish_write_and_pass_on(DWORD) {
 
 }  // namespace
 
+// The part never holds the newline, so its size in the file is its size
+// here, in text mode too.
+void cut_partial_write(int file, std::size_t written) {
+    if (written == 0) return;
+    long long end = _lseeki64(file, 0, SEEK_CUR);
+    if (end >= static_cast<long long>(written)) _chsize_s(file, end - static_cast<long long>(written));
+}
+
 int open_input_file(const native_string& path) {
     int file = _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
     if (file != no_file && is_directory(file)) {
@@ -137,20 +136,6 @@ long read_once(int file, unsigned char* buffer, std::size_t count) {
 
 long write_once(int file, const char* data, std::size_t count) {
     return _write(file, data, static_cast<unsigned>(count));
-}
-
-bool finish_write(int file, const char* data, std::size_t count, long written) {
-    std::size_t written_so_far = 0;
-    for (;;) {
-        bool interrupted = written < 0 && errno == EINTR;
-        if (written <= 0 && !interrupted) {  // a write that moves nothing would never end
-            cut_partial_write(file, written_so_far);
-            return false;
-        }
-        if (written > 0) written_so_far += static_cast<std::size_t>(written);
-        if (written_so_far == count) return true;
-        written = write_once(file, data + written_so_far, count - written_so_far);
-    }
 }
 
 bool is_regular_file(int file) { return GetFileType(handle_of(file)) == FILE_TYPE_DISK; }

@@ -4,6 +4,8 @@
 #ifndef OSTREL_STACK_FORMAT_H
 #define OSTREL_STACK_FORMAT_H
 
+#include "byte_order.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -28,8 +30,6 @@ constexpr std::size_t number_size(stack_precision precision) { return precision 
 // Takes the bytes as they stand in the file, whatever the processor's byte
 // order. Inline: the line loop decodes every cell.
 inline double decode_number(const unsigned char* bytes, stack_precision precision) {
-    // Files are little-endian; a big-endian processor swaps the bytes.
-    constexpr bool host_is_little_endian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
     if (precision == double_precision) {
         std::uint64_t bits;
         std::memcpy(&bits, bytes, sizeof bits);

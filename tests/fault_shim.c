@@ -7,16 +7,19 @@
  *   CALLS=N       writes after the N-th fail with EIO
  *   close=N, fstat=N, ftruncate=N   the N-th such call fails with EIO
  *   calloc=N      an allocation of N zeroed bytes fails
+ *   TERM=N        the first write of more than N bytes writes N, raises SIGTERM, then writes the rest
  * Reads and writes count only descriptors from 3 on, not the console. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/types.h>
 
 extern void* __libc_calloc(size_t, size_t);
 static size_t done[2], calls[3]; /* bytes and calls: reads, writes; all writes */
+static int raised;           /* whether TERM has raised its signal */
 
 /* Whether the fault names this kind; its number in *n. */
 static int fault_is(const char* kind, size_t* n) {
@@ -50,6 +53,12 @@ static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
         if (done[writing] >= n && ends) return 0;
         if (done[writing] >= n) return errno = writing ? ENOSPC : EIO, -1;
         if (n - done[writing] < room) room = n - done[writing];
+    }
+    if (writing && fault_is("TERM", &n) && room > n && !raised++) {
+        ssize_t first = real(fd, buffer, n);
+        raise(SIGTERM); /* ends the process here unless the write holds it off */
+        ssize_t rest = first == (ssize_t)n ? real(fd, (char*)buffer + n, room - n) : 0;
+        return rest < 0 ? rest : first + rest;
     }
     ssize_t result = real(fd, buffer, room);
     if (result > 0) done[writing] += (size_t)result;
