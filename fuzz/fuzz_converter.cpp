@@ -36,7 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto style = static_cast<text_style>(size % 3);  // every style, and every number of digits, meets every input
     int digits = static_cast<int>(size % most_given_digits) + 1;
     bool buffered = size % 2 == 0;
-    if (converted && write_text_stack(probe, input, output, precision, style, digits, buffered) != conversion_complete)
+    std::uint64_t cells_written = 0, trailing_bytes = 0;
+    if (converted && write_text_stack(probe, input, output, precision, style, digits, buffered, cells_written,
+                                      trailing_bytes) != conversion_complete)
+        std::abort();
+    std::size_t after_header = size - (converted ? header_field_count * number_size(precision) : 0);
+    if (converted && (cells_written != after_header / number_size(precision) ||
+                      trailing_bytes != after_header % number_size(precision)))
         std::abort();
     std::string text(static_cast<std::size_t>(lseek(output, 0, SEEK_END)), '\0');
     if (pread(output, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) std::abort();

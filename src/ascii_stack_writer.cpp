@@ -113,7 +113,8 @@ bool gather_cells(int output, const unsigned char* first, const unsigned char* l
 }
 
 template <stack_precision precision, text_style style, bool gathering>
-conversion_result write_stack(const unsigned char (&probe)[probe_size], int input, int output, int digits) {
+conversion_result write_stack(const unsigned char (&probe)[probe_size], int input, int output, int digits,
+                              std::uint64_t& cells_written, std::uint64_t& trailing_bytes) {
     constexpr std::size_t size = number_size(precision);
     constexpr auto hand_over_line = gathering ? gather_line : write_all;
     constexpr auto hand_over_cells = gathering ? gather_cells<precision, style> : write_cells<precision, style>;
@@ -134,7 +135,8 @@ conversion_result write_stack(const unsigned char (&probe)[probe_size], int inpu
     static unsigned char block[read_block_size];
     std::copy_n(probe, probe_size, block);
     std::size_t start = header_field_count * size, available = probe_size;
-    std::uint64_t cells_written = 0, bytes_read = probe_size;
+    std::uint64_t bytes_read = probe_size;
+    cells_written = 0;
     for (;;) {
         std::size_t complete = available - (available - start) % size;
         if (!hand_over_cells(output, block + start, block + complete, nodata, nodata_line, digits))
@@ -148,6 +150,7 @@ conversion_result write_stack(const unsigned char (&probe)[probe_size], int inpu
         std::memmove(block, block + complete, carried);
         long got = read_once(input, block + carried, read_block_size - carried);
         if (got < 0) return conversion_read_failed;
+        trailing_bytes = carried;
         if (got == 0) return conversion_complete;
         start = 0;
         available = carried + static_cast<std::size_t>(got);
@@ -155,27 +158,25 @@ conversion_result write_stack(const unsigned char (&probe)[probe_size], int inpu
     }
 }
 
+// The run's choices, made once, then one loop for them.
 template <stack_precision precision, text_style style>
-conversion_result write_stack_handed(bool buffered, const unsigned char (&probe)[probe_size], int input, int output,
-                                     int digits) {
-    if (buffered) return write_stack<precision, style, true>(probe, input, output, digits);
-    return write_stack<precision, style, false>(probe, input, output, digits);
+auto stack_writer_handed(bool buffered) {
+    return buffered ? write_stack<precision, style, true> : write_stack<precision, style, false>;
 }
 
 template <stack_precision precision>
-conversion_result write_stack_in(text_style style, bool buffered, const unsigned char (&probe)[probe_size], int input,
-                                 int output, int digits) {
-    if (style == given_digits) return write_stack_handed<precision, given_digits>(buffered, probe, input, output, digits);
-    if (style == shortest_digits)
-        return write_stack_handed<precision, shortest_digits>(buffered, probe, input, output, digits);
-    return write_stack_handed<precision, six_digits>(buffered, probe, input, output, digits);
+auto stack_writer_in(text_style style, bool buffered) {
+    if (style == given_digits) return stack_writer_handed<precision, given_digits>(buffered);
+    if (style == shortest_digits) return stack_writer_handed<precision, shortest_digits>(buffered);
+    return stack_writer_handed<precision, six_digits>(buffered);
 }
 
 }  // namespace
 
 conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,
-                                   stack_precision precision, text_style style, int digits, bool buffered) {
-    if (precision == single_precision)
-        return write_stack_in<single_precision>(style, buffered, probe, input, output, digits);
-    return write_stack_in<double_precision>(style, buffered, probe, input, output, digits);
+                                   stack_precision precision, text_style style, int digits, bool buffered,
+                                   std::uint64_t& cells_written, std::uint64_t& trailing_bytes) {
+    auto writer = precision == single_precision ? stack_writer_in<single_precision>(style, buffered)
+                                                : stack_writer_in<double_precision>(style, buffered);
+    return writer(probe, input, output, digits, cells_written, trailing_bytes);
 }

@@ -1,5 +1,5 @@
 // Ostrel: converts a binary raster stack into an ascii stack.
-//   Ostrel [--exact | --digits N] [--buffered] <input stack in binary format> <output stack in ascii format>
+//   Ostrel [--exact | --digits N] [--buffered] [--check] <input stack in binary format> <output stack in ascii format>
 //   Ostrel --version | --help
 // Exit status: 0 done, 1 usage, 99 input unreadable, 98 input unrecognised or
 // output unwritable.
@@ -7,6 +7,7 @@
 #include "ascii_stack_writer.h"
 #include "platform_io.h"
 #include "progress.h"
+#include "stack_check.h"
 #include "stack_format.h"
 
 #include <cstdlib>
@@ -21,6 +22,12 @@ constexpr int format_or_output_status = 98;
 [[noreturn]] void fail(int status, const char* literal, const native_string& path) {
     clear_progress();
     print_line(standard_error, literal + printable_path(path));
+    std::exit(status);
+}
+
+[[noreturn]] void fail_with(int status, const std::string& message) {
+    clear_progress();
+    print_line(standard_error, message);
     std::exit(status);
 }
 
@@ -45,10 +52,11 @@ bool is_option(const native_char* argument, const char* option) {
 }
 
 constexpr const char* help_lines[] = {
-    "Usage: Ostrel [--exact | --digits N] [--buffered] INPUT OUTPUT",
+    "Usage: Ostrel [--exact | --digits N] [--buffered] [--check] INPUT OUTPUT",
     "  --exact      every number in the fewest digits that read back exactly",
     "  --digits N   every number to N significant digits, 1 to 17 (default 6)",
     "  --buffered   hand lines over in blocks, not one at a time: faster",
+    "  --check      fail (98) unless INPUT holds the cells its header counts",
     "  --help       show this help and exit",
     "  --version    show the version and exit",
     "",
@@ -57,14 +65,13 @@ constexpr const char* help_lines[] = {
     "header lines, then one line per cell. An INPUT already in ascii form gives",
     "an empty OUTPUT. INPUT and OUTPUT are always the last two arguments.",
     "",
-    "INPUT and OUTPUT may be files, pipes, /dev/stdin or /dev/stdout. An OUTPUT",
-    "that is the INPUT is refused; OUTPUT is emptied only when it is a regular",
-    "file.",
+    "INPUT and OUTPUT may be files, pipes, or - for standard input and output",
+    "(a file named - is ./-). An OUTPUT that is the INPUT is refused.",
     "",
     "Exit status:",
     "  0   converted (or --help, --version)",
     "  1   wrong arguments",
-    "  98  INPUT not recognised, OUTPUT is the INPUT, or OUTPUT not writable",
+    "  98  INPUT not recognised or failed --check; OUTPUT is INPUT or unwritable",
     "  99  INPUT cannot be opened or read",
     "",
     "While a conversion runs, progress shows on standard error if it is a",
@@ -102,7 +109,8 @@ int digits_in(const native_char* text) {
 // The options before the two paths. The first fault ends the run with the
 // usage, after one line on standard error that names it; an argument that
 // is no option at all (no leading '-', or "-" alone) gets the usage alone.
-void read_options(native_char** first, native_char** last, text_style& style, int& digits, bool& buffered) {
+void read_options(native_char** first, native_char** last, text_style& style, int& digits, bool& buffered,
+                  bool& check) {
     bool exact = false, digits_given = false;
     for (; first != last; ++first) {
         const native_char* argument = *first;
@@ -110,6 +118,9 @@ void read_options(native_char** first, native_char** last, text_style& style, in
         if (is_option(argument, "--buffered")) {
             if (buffered) reject_option("--buffered given twice");
             buffered = true;
+        } else if (is_option(argument, "--check")) {
+            if (check) reject_option("--check given twice");
+            check = true;
         } else if (is_option(argument, "--exact")) {
             if (exact) reject_option("--exact given twice");
             exact = true;
@@ -130,18 +141,42 @@ void read_options(native_char** first, native_char** last, text_style& style, in
     style = exact ? shortest_digits : digits_given ? given_digits : six_digits;
 }
 
+bool names_standard_stream(const native_string& path) { return path.size() == 1 && path[0] == '-'; }
+
+// The cells the header counts, where --check holds the stack to them or a
+// status line from a pipe shows their share; 0 where they are not known.
+std::uint64_t expected_cells(const unsigned char (&probe)[probe_size], stack_precision precision, bool check,
+                             const native_string& input_path) {
+    std::uint64_t cells = 0;
+    std::string fault = header_count_fault(probe, precision, printable_path(input_path), cells);
+    if (check && !fault.empty()) fail_with(format_or_output_status, fault);
+    return cells;
+}
+
+// A regular input is held to its header from its size, before the output is
+// opened, so that a stack that fails never creates or empties it.
+void check_size(int input, const unsigned char (&probe)[probe_size], stack_precision precision, std::uint64_t cells,
+                const native_string& input_path) {
+    long long size = regular_file_size(input);
+    if (size == 0) return;  // a pipe: checked when it ends
+    std::uint64_t cells_held = 0, trailing_bytes = 0;
+    cells_in_size(size, precision, cells_held, trailing_bytes);
+    std::string fault = cell_count_fault(probe, precision, printable_path(input_path), cells, cells_held, trailing_bytes);
+    if (!fault.empty()) fail_with(format_or_output_status, fault);
+}
+
 int run_converter(int argc, native_char** argv) {
     if (argc == 2) answer_option(argv[1]);
     if (argc < 3) print_usage(usage_status);
     // The last two arguments are the paths, whatever they spell.
     text_style style = six_digits;
     int digits = 0;
-    bool buffered = false;
-    read_options(argv + 1, argv + argc - 2, style, digits, buffered);
+    bool buffered = false, check = false;
+    read_options(argv + 1, argv + argc - 2, style, digits, buffered, check);
     const native_string input_path = argv[argc - 2];
     const native_string output_path = argv[argc - 1];
 
-    int input = open_input_file(input_path);
+    int input = names_standard_stream(input_path) ? standard_input_file() : open_input_file(input_path);
     if (input == no_file) fail(input_status, "error opening input file ", input_path);
 
     unsigned char probe[probe_size];
@@ -149,30 +184,41 @@ int run_converter(int argc, native_char** argv) {
     if (recognition == recognition_read_failed) fail(input_status, "error reading input file ", input_path);
     if (recognition == not_recognised)
         fail(format_or_output_status, "could not recognise file format (ascii, single or double) for ", input_path);
+    const bool binary = format_name != "ascii";
+    const stack_precision precision = format_name == "single" ? single_precision : double_precision;
+    const std::uint64_t cells = binary ? expected_cells(probe, precision, check, input_path) : 0;
+    if (binary && check) check_size(input, probe, precision, cells, input_path);
 
     // The output is opened without truncating it and compared with the input
     // as open files, so that no spelling, link or redirection of the input
     // is ever emptied, and nothing can change between the check and the use.
     // An output that did not open has no identity either: one message for both.
-    int output = open_output_file(output_path);
+    const bool to_standard_output = names_standard_stream(output_path);
+    int output = to_standard_output ? standard_output_file() : open_output_file(output_path);
     file_relation relation = relation_between(input, output);
     if (relation == same_file) fail(format_or_output_status, "output file is the same as input file ", output_path);
     // Unable to tell is not proof that they differ: truncating could empty the input.
     if (relation == relation_unknown) fail(format_or_output_status, "error opening output file ", output_path);
-    if (!empty_if_regular(output)) fail(format_or_output_status, "error opening output file ", output_path);
-    start_progress(input, output);
+    if (!to_standard_output && !empty_if_regular(output))
+        fail(format_or_output_status, "error opening output file ", output_path);
+    start_progress(input, output, cells);
 
     conversion_result conversion = conversion_complete;
-    if (format_name == "single")
-        conversion = write_text_stack(probe, input, output, single_precision, style, digits, buffered);
-    else if (format_name == "double")
-        conversion = write_text_stack(probe, input, output, double_precision, style, digits, buffered);
+    std::uint64_t cells_written = 0, trailing_bytes = 0;
+    if (binary)
+        conversion = write_text_stack(probe, input, output, precision, style, digits, buffered, cells_written,
+                                      trailing_bytes);
     if (conversion == conversion_read_failed) fail(input_status, "error reading input file ", input_path);
     if (conversion == conversion_write_failed)
         fail(format_or_output_status, "error writing output file ", output_path);
 
     close_file(input);
     if (!close_file(output)) fail(format_or_output_status, "error writing output file ", output_path);
+    // What was read is what counts: a pipe's length, or a file that changed while it was read.
+    std::string fault = binary && check ? cell_count_fault(probe, precision, printable_path(input_path), cells,
+                                                           cells_written, trailing_bytes)
+                                        : "";
+    if (!fault.empty()) fail_with(format_or_output_status, fault);
     clear_progress();
     return 0;
 }

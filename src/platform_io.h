@@ -25,6 +25,12 @@ int open_input_file(const native_string& path);
 // until empty_if_regular: it may still turn out to be the input.
 int open_output_file(const native_string& path);
 
+// Standard input, for "-": binary mode. Standard output, for "-": text
+// mode, as an output file is. Neither is opened, nor emptied later: the
+// shell that opened them chose whether to empty or append.
+int standard_input_file();
+int standard_output_file();
+
 enum file_relation { different_files, same_file, relation_unknown };
 
 // Whether two open files are one file: the same device and inode, or volume

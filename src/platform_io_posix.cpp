@@ -61,6 +61,10 @@ int open_input_file(const native_string& path) {
 
 int open_output_file(const native_string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }
 
+int standard_input_file() { return STDIN_FILENO; }
+
+int standard_output_file() { return STDOUT_FILENO; }
+
 file_relation relation_between(int first, int second) {
     struct stat first_info {}, second_info {};
     if (fstat(first, &first_info) != 0 || fstat(second, &second_info) != 0) return relation_unknown;

@@ -107,6 +107,17 @@ int open_output_file(const native_string& path) {
     return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
 
+// A closed standard stream gives no descriptor: no_file, as a failed open.
+int standard_input_file() {
+    if (_setmode(0, _O_BINARY) == -1) return no_file;
+    return 0;
+}
+
+int standard_output_file() {
+    if (_setmode(1, _O_TEXT) == -1) return no_file;
+    return 1;
+}
+
 // Only files on disk have a volume and an index; a pipe or a device is
 // never the same file as anything empty_if_regular would truncate.
 file_relation relation_between(int first, int second) {

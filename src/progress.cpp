@@ -19,6 +19,7 @@ bool shown_on_terminal;  // set by start_progress, before any report
 double started_at;
 double next_draw_at;
 long long input_file_size;
+std::uint64_t header_cells;
 std::size_t drawn_width = 0;  // characters of the line now on the terminal
 
 // "\r", drawn_width spaces, "\r": the line's erase, made before the line is
@@ -54,16 +55,26 @@ void draw(std::string text) {
 }  // namespace
 
 std::string progress_text(std::uint64_t cells_written, std::uint64_t bytes_read, long long input_size,
-                          double elapsed) {
+                          std::uint64_t expected_cells, double elapsed) {
     std::string text = std::to_string(cells_written) + " cells written";
-    if (input_size == 0) return text;  // a pipe, a FIFO or a device: its size is unknown
-    // At most all of it: the file may have grown while it was read.
-    double share = std::min(static_cast<double>(bytes_read) / static_cast<double>(input_size), 1.0);
-    text += ", " + std::to_string(static_cast<int>(share * 100)) + "% read";
+    double share;
+    if (input_size != 0) {
+        // At most all of it: the file may have grown while it was read.
+        share = std::min(static_cast<double>(bytes_read) / static_cast<double>(input_size), 1.0);
+        text += ", " + std::to_string(static_cast<int>(share * 100)) + "% read";
+    } else if (expected_cells != 0 && cells_written <= expected_cells) {
+        // A pipe, a FIFO or a device: the share of the cells the header counts,
+        // where there are any and it does not count too few.
+        share = static_cast<double>(cells_written) / static_cast<double>(expected_cells);
+        text += ", " + std::to_string(static_cast<int>(share * 100)) + "% of " + std::to_string(expected_cells);
+    } else {
+        return text;
+    }
+    if (share == 0) return text;  // no pace yet to tell the time left from
     return text + ", " + minutes_and_seconds(elapsed / share - elapsed) + " left";
 }
 
-void start_progress(int input, int output) {
+void start_progress(int input, int output, std::uint64_t expected_cells) {
     shown_on_terminal = standard_error_is_terminal() && !is_terminal(output);
     if (!shown_on_terminal) return;
     erase_text[0] = '\r';
@@ -71,6 +82,7 @@ void start_progress(int input, int output) {
     started_at = monotonic_seconds();
     next_draw_at = started_at + first_draw_after_seconds;
     input_file_size = regular_file_size(input);
+    header_cells = expected_cells;
 }
 
 void report_progress(std::uint64_t cells_written, std::uint64_t bytes_read) {
@@ -78,7 +90,7 @@ void report_progress(std::uint64_t cells_written, std::uint64_t bytes_read) {
     double now = monotonic_seconds();
     if (now < next_draw_at) return;
     next_draw_at = now + redraw_interval_seconds;
-    draw(progress_text(cells_written, bytes_read, input_file_size, now - started_at));
+    draw(progress_text(cells_written, bytes_read, input_file_size, header_cells, now - started_at));
 }
 
 void clear_progress() {

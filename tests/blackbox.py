@@ -9,10 +9,11 @@ LABELS = "stack_ncols nrows xll yll cellsize nodata_value cnt min max sum averag
 USAGE = ("converting stacks in Pelox binary format into stacks in ascii format\n"
          "usage: Kindor <input stack in binary format> <output stack in ascii format>\n")
 VERSION = "Ostrel {version}\n"  # the version the build was given
-HELP = """Usage: Ostrel [--exact | --digits N] [--buffered] INPUT OUTPUT
+HELP = """Usage: Ostrel [--exact | --digits N] [--buffered] [--check] INPUT OUTPUT
   --exact      every number in the fewest digits that read back exactly
   --digits N   every number to N significant digits, 1 to 17 (default 6)
   --buffered   hand lines over in blocks, not one at a time: faster
+  --check      fail (98) unless INPUT holds the cells its header counts
   --help       show this help and exit
   --version    show the version and exit
 
@@ -21,14 +22,13 @@ from its nodata_value of -9999) into the ascii stack OUTPUT: twelve labelled
 header lines, then one line per cell. An INPUT already in ascii form gives
 an empty OUTPUT. INPUT and OUTPUT are always the last two arguments.
 
-INPUT and OUTPUT may be files, pipes, /dev/stdin or /dev/stdout. An OUTPUT
-that is the INPUT is refused; OUTPUT is emptied only when it is a regular
-file.
+INPUT and OUTPUT may be files, pipes, or - for standard input and output
+(a file named - is ./-). An OUTPUT that is the INPUT is refused.
 
 Exit status:
   0   converted (or --help, --version)
   1   wrong arguments
-  98  INPUT not recognised, OUTPUT is the INPUT, or OUTPUT not writable
+  98  INPUT not recognised or failed --check; OUTPUT is INPUT or unwritable
   99  INPUT cannot be opened or read
 
 While a conversion runs, progress shows on standard error if it is a
@@ -101,10 +101,41 @@ DIGITS, COMBINED = "--digits takes a whole number from 1 to 17", "--exact and --
 BAD_OPTIONS = {  # the options before "in out", and the one line on standard error before the usage
     **{bad: "unknown option " + bad.split()[0] for bad in ("--exakt", "--help", "-x", "--exakt a")},
     **{f"--digits {n}": f"{DIGITS}, not {n}" for n in ("18", "9x", "-1", "99999999999")},
-    "--digits": DIGITS, "--digits=": DIGITS, "--digits=0": DIGITS + ", not 0", "--exact --exact": "--exact given twice",
+    "--digits": DIGITS, "--digits=": DIGITS, "--digits=0": DIGITS + ", not 0", "--exact --exact": "--exact given twice", "--check --buffered --check": "--check given twice",
     "--digits=3 --digits 4": "--digits given twice", "--buffered --digits 5 --buffered": "--buffered given twice",
     "--exact --digits 4": COMBINED, "--digits=4 --exact": COMBINED, "a": "", "-": "", "'' --exakt": ""}  # usage alone
 LONG = [i / 3 + 0.1 for i in range(16500)]  # at 17 digits, a block's text fills the gathered lines before it ends
+def counted(ncols, nrows, levels, kind="d", cells=None):  # a stack whose header counts cells: all of them, or cells
+    header = [ncols, nrows] + HEADER[2:11] + [levels]
+    return stack(kind, range(int(ncols * nrows * levels)) if cells is None else [1] * cells, header)
+FULL60 = counted(5, 4, 3)
+def held(cells, more, header="60 (stack_ncols 5 × nrows 4 × numlevels 3)"):
+    return f"in holds {cells} {'cell' if cells == 1 else 'cells'}" + \
+        (f" and {more} {'byte' if more == 1 else 'bytes'} more" if more else "") + f"; its header says {header}\n"
+def header_fault(field, text, why="not a whole number"): return f"in: its header's {field} is {text}, {why}\n"
+def too_many(factors): return f"in: its header's stack_ncols × nrows × numlevels, {factors}, is more cells than 64 bits count\n"
+TWO_32 = "4.294967296e+09"
+COUNTED_THIRDS = stack("d", [i / 3 for i in range(3000)], [3000, 1] + HEADER[2:])
+CHECKED = {  # name: kind, stack, the fault --check finds in it as the file "in"
+    "cut at 60 %, mid-number": ("d", FULL60[:96 + 36 * 8 + 3], held(36, 3)),
+    "a header that counts more": ("d", counted(500, 400, 6, cells=12),
+                                  held(12, 0, "1,200,000 (stack_ncols 500 × nrows 400 × numlevels 6)")),
+    "two stacks run together": ("d", FULL60 + FULL60, held(132, 0)),
+    "cut to 100 bytes": ("d", FULL60[:100], held(0, 4)),
+    "one cell and one byte": ("d", FULL60[:96 + 9], held(1, 1)),
+    "nrows 2.5": ("d", counted(4, 2.5, 1, cells=0), header_fault("nrows", "2.5")),
+    "single, nrows 0.1": ("f", counted(4, 0.1, 1, "f", 12), header_fault("nrows", "0.1")),
+    "numlevels -3": ("d", counted(4, 1, -3, cells=0), header_fault("numlevels", "-3", "not a whole number from 0 up")),
+    "stack_ncols NaN": ("d", counted(float("nan"), 1, 1, cells=0), header_fault("stack_ncols", "nan")),
+    "nrows infinite": ("d", counted(1, float("inf"), 1, cells=0), header_fault("nrows", "inf")),
+    "1e10 cubed": ("d", counted(1e10, 1e10, 1e10, cells=0), too_many("1e+10 × 1e+10 × 1e+10")),
+    "2^32 × 2^32": ("d", counted(2 ** 32, 2 ** 32, 1, cells=0), too_many(f"{TWO_32} × {TWO_32} × 1")),
+    "2^64 × 1 × 1": ("d", counted(2 ** 64, 1, 1, cells=0), too_many("1.8446744073709552e+19 × 1 × 1")),
+    "2^32 × (2^32 - 1): fits": ("d", counted(2 ** 32, 2 ** 32 - 1, 1, cells=0), held(0, 0, "18,446,744,069,414,584,320 "
+                                f"(stack_ncols {TWO_32} × nrows 4.294967295e+09 × numlevels 1)")),
+}
+CHECK_PASSES = {"every cell": ("d", FULL60), "no levels": ("d", counted(5, 4, 0)), "-0 levels": ("d", counted(5, 4, -0.0)),
+                "1e30 × 0 × 1": ("d", counted(1e30, 0, 1)), "single, 4 × 3": ("f", counted(4, 3, 1, "f"))}
 def nodata(kind, value): return stack(kind, [1] * 12, HEADER[:5] + [value] + HEADER[6:])
 # group, name, input bytes (None: no file), argv or "FAULT [argv]", status, stdout, stderr, output (None: no file)
 CASES = [
@@ -162,6 +193,17 @@ CASES = [
                                                                          digits_text(17))),
     ("convert", "ascii input truncates old output", b"ncols 4", ["in", "old"], 0, "", "", ""),
     ("convert", "unrecognised keeps old output", b"NCOL", ["in", "old"], 98, "", UNRECOGNISED, "old"),
+    *[row for name, (kind, data, fault) in CHECKED.items() for row in (
+        ("check", f"{name}: converted without --check", data, None, 0, "", "", listing(kind, data)),
+        ("check", f"{name}: --check, no output", data, ["--check", "in", "out"], 98, "", fault, None),
+        ("check", f"{name}: --check, the old output kept", data, ["--check", "--exact", "in", "old"], 98, "", fault, "old"),
+        ("check", f"{name}: --check from a pipe, whole lines", data, ["--buffered", "--check", "-", "out"], 98, "",
+         fault.replace("in", "-", 1), None if "header's" in fault else listing(kind, data)))],
+    *[("check", f"--check passes: {name}", data, ["--check", "in", "out"], 0, "", "", listing(kind, data))
+      for name, (kind, data) in CHECK_PASSES.items()],
+    ("check", "--check passes from a pipe", FULL60, ["--check", "-", "out"], 0, "", "", listing("d", FULL60)),
+    ("check", "--check, ascii input: an empty output", b"ncols 4", ["--check", "in", "out"], 0, "", "", ""),
+    ("check", "--check, a read error", FULL60, "EIO=200 --check in out", 99, "", NOT_READ, listing("d", FULL60[:200])),
     ("numbers", "table of texts", *cells_of("d", [
         ("100", "100"), ("-9999", "-9999"), ("0.5", "0.5"), (str(2 / 3), "0.666667"), ("1.5e6", "1.5e+06"),
         ("0.00001", "1e-05"), ("0.0001", "0.0001"), ("-0.0", "-0"), ("1234565", "1.23456e+06"), ("999999.5", "1e+06"),
@@ -242,6 +284,13 @@ CASES = [
      None),
     ("stream", "cells split across FIFO writes", THIRDS, ["fifo", "out"], 0, "", "", THIRDS_TEXT),
     ("stream", "output to a pipe", D2, ["in", "/dev/stdout"], 0, D2_TEXT, "", None),
+    ("stream", "- reads standard input", NINTHS, ["-", "out"], 0, "", "", NINTHS_TEXT),
+    ("stream", "- writes standard output", D2, ["in", "-"], 0, D2_TEXT, "", None),
+    ("stream", "- both ways, --buffered", HALVES, ["--buffered", "-", "-"], 0, HALVES_TEXT, "", None),
+    ("stream", "- unrecognised", b"NCOLS 4\n" * 20, ["-", "out"], 98, "", unrecognised("-"), None),
+    ("stream", "- redirected from the output", S24, ["-", "in"], 98, "", SAME, "INPUT"),
+    ("stream", "a file named - is ./-", S24, ["./-", "out"], 0, "", "", S24_TEXT),
+    ("stream", "an output named ./-", S24, ["in", "./-"], 0, "", "", S24_TEXT),
     ("stream", "stdin redirected from the output", S24, ["/dev/stdin", "in"], 98, "", SAME, "INPUT"),
     ("stream", "FIFO in two halves, no terminal: no progress", THIRDS, ["slow-fifo", "out"], 0, "", "", THIRDS_TEXT),
     *[("stream", f"killed at a random moment, {n}", HALVES, "SIGKILL@random paced-fifo out", -signal.SIGKILL, "", "",
@@ -271,6 +320,8 @@ CASES = [
     ("console", "input's size unknown: converted all the same", D2, "fstat=5", 0, "", "^$", D2_TEXT),
     ("console", "FIFO in two halves: progress, then a blank screen", THIRDS, ["slow-fifo", "out"], 0, "", PROGRESS,
      THIRDS_TEXT),
+    ("console", "FIFO whose header counts its cells: their share", COUNTED_THIRDS, ["slow-fifo", "out"], 0, "",
+     r"\r\d+ cells written, \d{1,2}% of 3000, \d+:[0-5]\d left", listing("d", COUNTED_THIRDS)),
     ("console", "output on the terminal too: no status line among its lines", THIRDS, ["slow-fifo", "/dev/stderr"], 0,
      THIRDS_TEXT, r"^(?![\s\S]*cells written)", None),
     ("console", "output pipe read slowly: share read", SEVENTHS, ["in", "/dev/stdout"], 0, "", SHARE, None),
@@ -426,9 +477,9 @@ def run_case(case, args, workdir):
         else: env.update(preload)
         exe = args.preloadable
     paths = argv[-2:]  # the input and the output are the last two arguments
-    piped = paths[:1] == ["/dev/stdin"] and paths[1:] != ["in"]  # else stdin comes from the file "in"
+    piped = paths[:1] in (["/dev/stdin"], ["-"]) and paths[1:] != ["in"]  # else stdin comes from the file "in"
     fifo = paths[0] if paths[:1] and paths[0] in FEEDS else None
-    source = os.path.join(workdir, "in" if not paths or paths[0] == "/dev/stdin" or fifo else paths[0])
+    source = os.path.join(workdir, "in" if not paths or paths[0] in ("/dev/stdin", "-") or fifo else paths[0])
     if data == "dir": os.mkdir(source)
     elif data is not None and not piped and not fifo:
         with open(source, "wb") as f: f.write(data[1] if isinstance(data, tuple) else data)
@@ -465,7 +516,7 @@ def run_case(case, args, workdir):
         if args.eol == "\n" and progress_bytes(raw): problems.append(progress_bytes(raw))
         if expected is not None and not output_matches(snapshot(target)): problems.append("output differs")
         return ("fail", "; ".join(problems)) if problems else ("pass", "")
-    with open(source, "rb") if paths == ["/dev/stdin", "in"] else open(os.devnull, "rb") as stdin:
+    with open(source, "rb") if paths in (["/dev/stdin", "in"], ["-", "in"]) else open(os.devnull, "rb") as stdin:
         if interrupt:  # a signal at a random moment while a FIFO feeds it or once the output holds lines,
             name, when = interrupt.split("@")  # or the output's bytes during the FIFO's pause ("PAUSE@paused")
             process = subprocess.Popen(prefix + [exe] + argv, cwd=workdir, env=env, stdin=stdin,

@@ -1,0 +1,80 @@
+#include "stack_check.h"
+
+#include "number_text.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr std::size_t count_fields[] = {0, 1, 11};
+constexpr const char* count_names[] = {"stack_ncols", "nrows", "numlevels"};
+constexpr double two_to_the_64 = 18446744073709551616.0;
+
+double header_field(const unsigned char (&probe)[probe_size], stack_precision precision, std::size_t field) {
+    return decode_number(probe + field * number_size(precision), precision);
+}
+
+// A header field as --exact writes it: what the header holds, not a rounding of it.
+std::string field_text(const unsigned char (&probe)[probe_size], stack_precision precision, std::size_t field) {
+    double value = header_field(probe, precision, field);
+    char text[number_text_room];
+    char* end = precision == single_precision ? shortest_single_text(text, static_cast<float>(value))
+                                              : shortest_double_text(text, value);
+    return std::string(text, end);
+}
+
+// 12000 as "12,000": a count a person reads at a glance.
+std::string grouped(std::uint64_t count) {
+    std::string digits = std::to_string(count), text;
+    for (std::size_t at = 0; at < digits.size(); ++at) {
+        if (at != 0 && (digits.size() - at) % 3 == 0) text += ',';
+        text += digits[at];
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string header_count_fault(const unsigned char (&probe)[probe_size], stack_precision precision,
+                               const std::string& path, std::uint64_t& cells) {
+    std::uint64_t product = 1;
+    bool overflows = false, counts_nothing = false;
+    for (std::size_t index = 0; index < std::size(count_fields); ++index) {
+        double value = header_field(probe, precision, count_fields[index]);
+        std::string fault = path + ": its header's " + count_names[index] + " is " +
+                            field_text(probe, precision, count_fields[index]);
+        if (!std::isfinite(value) || value != std::floor(value)) return fault + ", not a whole number";
+        if (value < 0) return fault + ", not a whole number from 0 up";
+        bool fits = value < two_to_the_64;
+        overflows |= !fits || __builtin_mul_overflow(product, fits ? static_cast<std::uint64_t>(value) : 0, &product);
+        counts_nothing |= value == 0;
+    }
+    // No cells at all where one count is 0, however large the others.
+    if (counts_nothing) product = 0;
+    if (overflows && !counts_nothing)
+        return path + ": its header's stack_ncols × nrows × numlevels, " + field_text(probe, precision, 0) + " × " +
+               field_text(probe, precision, 1) + " × " + field_text(probe, precision, 11) +
+               ", is more cells than 64 bits count";
+    cells = product;
+    return "";
+}
+
+std::string cell_count_fault(const unsigned char (&probe)[probe_size], stack_precision precision,
+                             const std::string& path, std::uint64_t cells, std::uint64_t cells_held,
+                             std::uint64_t trailing_bytes) {
+    if (cells_held == cells && trailing_bytes == 0) return "";
+    std::string held = path + " holds " + grouped(cells_held) + (cells_held == 1 ? " cell" : " cells");
+    if (trailing_bytes != 0) held += " and " + std::to_string(trailing_bytes) + (trailing_bytes == 1 ? " byte" : " bytes") + " more";
+    std::string factors;
+    for (std::size_t index = 0; index < std::size(count_fields); ++index)
+        factors += std::string(index != 0 ? " × " : "") + count_names[index] + " " +
+                   field_text(probe, precision, count_fields[index]);
+    return held + "; its header says " + grouped(cells) + " (" + factors + ")";
+}
+
+void cells_in_size(long long file_size, stack_precision precision, std::uint64_t& cells_held,
+                   std::uint64_t& trailing_bytes) {
+    auto after_header = static_cast<std::uint64_t>(file_size) - header_field_count * number_size(precision);
+    cells_held = after_header / number_size(precision);
+    trailing_bytes = after_header % number_size(precision);
+}

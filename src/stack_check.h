@@ -1,0 +1,29 @@
+// --check: a stack must hold exactly the cells its header counts,
+// stack_ncols × nrows × numlevels, and no trailing fragment. The header's
+// statistics are not checked: what a model counts in them is not fixed.
+#ifndef OSTREL_STACK_CHECK_H
+#define OSTREL_STACK_CHECK_H
+
+#include "stack_format.h"
+
+#include <cstdint>
+#include <string>
+
+// The cells the header counts, where its three counts are whole numbers from
+// 0 up whose product fits in 64 bits; otherwise what is wrong with them, as
+// a message about path. cells is set only when the fault is empty.
+std::string header_count_fault(const unsigned char (&probe)[probe_size], stack_precision precision,
+                               const std::string& path, std::uint64_t& cells);
+
+// What a stack of cells_held cells and trailing_bytes bytes more lacks
+// against the header's count of cells, as a message about path; empty when
+// it holds exactly those cells.
+std::string cell_count_fault(const unsigned char (&probe)[probe_size], stack_precision precision,
+                             const std::string& path, std::uint64_t cells, std::uint64_t cells_held,
+                             std::uint64_t trailing_bytes);
+
+// The cells and the trailing bytes a stack of file_size bytes holds.
+void cells_in_size(long long file_size, stack_precision precision, std::uint64_t& cells_held,
+                   std::uint64_t& trailing_bytes);
+
+#endif
