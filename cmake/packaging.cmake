@@ -65,7 +65,7 @@ set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-options.cmake)
 # The README and every page it links to, at the same relative paths, so
 # that no link in a shipped README is dangling.
 set(ostrel_pages README.md CONTRIBUTING.md CHANGELOG.md LICENSE)
-set(ostrel_doc_pages doc/cluster.md doc/performance.md)
+set(ostrel_doc_pages doc/cluster.md doc/guide.md doc/performance.md)
 if(WIN32)
   install(TARGETS Ostrel RUNTIME DESTINATION .)
   install(FILES ${ostrel_pages} DESTINATION .)
