@@ -215,10 +215,11 @@ int run_converter(int argc, native_char** argv) {
     close_file(input);
     if (!close_file(output)) fail(format_or_output_status, "error writing output file ", output_path);
     // What was read is what counts: a pipe's length, or a file that changed while it was read.
-    std::string fault = binary && check ? cell_count_fault(probe, precision, printable_path(input_path), cells,
-                                                           cells_written, trailing_bytes)
-                                        : "";
-    if (!fault.empty()) fail_with(format_or_output_status, fault);
+    if (binary && check) {
+        std::string fault =
+            cell_count_fault(probe, precision, printable_path(input_path), cells, cells_written, trailing_bytes);
+        if (!fault.empty()) fail_with(format_or_output_status, fault);
+    }
     clear_progress();
     return 0;
 }

@@ -45,8 +45,8 @@ std::string header_count_fault(const unsigned char (&probe)[probe_size], stack_p
                             field_text(probe, precision, count_fields[index]);
         if (!std::isfinite(value) || value != std::floor(value)) return fault + ", not a whole number";
         if (value < 0) return fault + ", not a whole number from 0 up";
-        bool fits = value < two_to_the_64;
-        overflows |= !fits || __builtin_mul_overflow(product, fits ? static_cast<std::uint64_t>(value) : 0, &product);
+        // Converted only where it fits: past 2^64 the conversion is undefined.
+        overflows |= value >= two_to_the_64 || __builtin_mul_overflow(product, static_cast<std::uint64_t>(value), &product);
         counts_nothing |= value == 0;
     }
     // No cells at all where one count is 0, however large the others.
