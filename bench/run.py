@@ -6,7 +6,7 @@ resident memory, then the ratios and the targets. Where valgrind is
 installed, also counts the instructions a line under callgrind, which do not
 depend on the machine's load; --instructions-only does only that, and with
 --budget fails when the converter's count a line is over it."""
-import argparse, array, filecmp, os, random, shutil, statistics, subprocess, sys, tempfile, time
+import argparse, array, filecmp, os, random, shutil, statistics, struct, subprocess, sys, tempfile, time
 
 def make_stack(path, typecode, cells, seed):
     rng = random.Random(seed)
@@ -132,6 +132,36 @@ def compare_styles(kind, stack, ostrel, floor, styles, runs, work, counted, coun
                      None))
     compare_rows(f"{kind} stack, styles of number text", rows, runs, work, counted, size, count_cells)
 
+GDAL_TEXT = [shutil.which("gdal_translate") or "gdal_translate", "-q", "-of", "AAIGrid", "-co", "SIGNIFICANT_DIGITS=6"]
+
+def gdal_view(stack, size, work):
+    """No GDAL driver reads the stack itself: a VRT shows GDAL its cells as one raw band, the header's stack_ncols
+    wide, as many whole rows as the stack holds, the first row at the top, as the ASCII grid writes it first."""
+    with open(stack, "rb") as f: ncols = int(struct.unpack("<" + ("d" if size == 8 else "f"), f.read(size))[0])
+    rows = (os.path.getsize(stack) // size - 12) // ncols
+    vrt = os.path.join(work, os.path.basename(stack) + ".vrt")
+    with open(vrt, "w") as f:
+        f.write(f'<VRTDataset rasterXSize="{ncols}" rasterYSize="{rows}">\n'
+                f'  <GeoTransform>0, 1, 0, {rows}, 0, -1</GeoTransform>\n'  # north up: rows in file order
+                f'  <VRTRasterBand dataType="Float{8 * size}" band="1" subClass="VRTRawRasterBand">\n'
+                f'    <SourceFilename relativeToVRT="0">{os.path.abspath(stack)}</SourceFilename>\n'
+                f'    <ImageOffset>{12 * size}</ImageOffset><PixelOffset>{size}</PixelOffset>\n'
+                f'    <LineOffset>{ncols * size}</LineOffset><ByteOrder>LSB</ByteOrder>\n'
+                f'  </VRTRasterBand>\n</VRTDataset>\n')
+    return vrt, ncols * rows
+
+def check_gdal_agrees(vrt, cells, text, work):
+    """GDAL's ASCII grid and Ostrel's text must hold the same text for every cell GDAL was shown."""
+    grid = os.path.join(work, "gdal.asc")
+    timed(GDAL_TEXT + [vrt, grid])
+    with open(grid) as f: theirs = [word for line in f if not line[:1].isalpha() for word in line.split()]
+    with open(text) as f: ours = [line.rstrip("\n") for line in f][12:12 + cells]
+    differing = next((at for at, (a, b) in enumerate(zip(theirs, ours)) if a != b), None)
+    if len(theirs) != cells or differing is not None:
+        sys.exit(f"gdal_translate's text differs from Ostrel's: {len(theirs)} cells against {cells}, first difference "
+                 f"at cell {differing}")
+    print(f"gdal_translate's ASCII grid holds Ostrel's text for all {cells:,} cells")
+
 def compare_buffered(kind, stack, programs, runs, work, counted, count_cells):
     """--buffered against the buffered writer, the default and its floor, and gdal_translate where installed."""
     size, text, ostrel = 8 if kind.endswith("double") else 4, os.path.join(work, "default.txt"), programs["Ostrel"]
@@ -141,8 +171,9 @@ def compare_buffered(kind, stack, programs, runs, work, counted, count_cells):
             ("buffered", [programs["buffered"]], stack, True, None),
             ("Ostrel", [ostrel], stack, True, None), ("floor", [programs["floor"]], text, True, None)]
     if shutil.which("gdal_translate"):
-        rows.append(("gdal_translate -of AAIGrid", ["gdal_translate", "-q", "-of", "AAIGrid", "-co",
-                                                    "SIGNIFICANT_DIGITS=6"], stack, False, None))
+        vrt, cells = gdal_view(stack, size, work)
+        check_gdal_agrees(vrt, cells, text, work)
+        rows.append(("gdal_translate -of AAIGrid", GDAL_TEXT, vrt, False, None))
     compare_rows(f"{kind} stack, --buffered", rows, runs, work, counted, size, count_cells)
     rows = [(name, command, source, False, "Ostrel") for name, command, source, _, _ in rows[:2]] + [rows[3]]
     compare_rows(f"{kind} stack, --buffered against the default", rows, runs, work, False, size, count_cells)
