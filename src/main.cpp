@@ -2,7 +2,7 @@
 //   Ostrel [--exact | --digits N] [--buffered] [--check] <input stack in binary format> <output stack in ascii format>
 //   Ostrel --version | --help
 // Exit status: 0 done, 1 usage, 99 input unreadable, 98 input unrecognised or
-// output unwritable.
+// short of its header's cells (--check), or output unwritable.
 
 #include "ascii_stack_writer.h"
 #include "platform_io.h"
@@ -19,16 +19,14 @@ constexpr int usage_status = 1;
 constexpr int input_status = 99;
 constexpr int format_or_output_status = 98;
 
-[[noreturn]] void fail(int status, const char* literal, const native_string& path) {
-    clear_progress();
-    print_line(standard_error, literal + printable_path(path));
-    std::exit(status);
-}
-
 [[noreturn]] void fail_with(int status, const std::string& message) {
     clear_progress();
     print_line(standard_error, message);
     std::exit(status);
+}
+
+[[noreturn]] void fail(int status, const char* literal, const native_string& path) {
+    fail_with(status, literal + printable_path(path));
 }
 
 [[noreturn]] void print_usage(int status) {
@@ -161,7 +159,8 @@ void check_size(int input, const unsigned char (&probe)[probe_size], stack_preci
     if (size == 0) return;  // a pipe: checked when it ends
     std::uint64_t cells_held = 0, trailing_bytes = 0;
     cells_in_size(size, precision, cells_held, trailing_bytes);
-    std::string fault = cell_count_fault(probe, precision, printable_path(input_path), cells, cells_held, trailing_bytes);
+    std::string fault =
+        cell_count_fault(probe, precision, printable_path(input_path), cells, cells_held, trailing_bytes);
     if (!fault.empty()) fail_with(format_or_output_status, fault);
 }
 

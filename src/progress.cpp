@@ -58,18 +58,20 @@ std::string progress_text(std::uint64_t cells_written, std::uint64_t bytes_read,
                           std::uint64_t expected_cells, double elapsed) {
     std::string text = std::to_string(cells_written) + " cells written";
     double share;
+    std::string share_of;
     if (input_size != 0) {
         // At most all of it: the file may have grown while it was read.
         share = std::min(static_cast<double>(bytes_read) / static_cast<double>(input_size), 1.0);
-        text += ", " + std::to_string(static_cast<int>(share * 100)) + "% read";
+        share_of = "% read";
     } else if (expected_cells != 0 && cells_written <= expected_cells) {
         // A pipe, a FIFO or a device: the share of the cells the header counts,
         // where there are any and it does not count too few.
         share = static_cast<double>(cells_written) / static_cast<double>(expected_cells);
-        text += ", " + std::to_string(static_cast<int>(share * 100)) + "% of " + std::to_string(expected_cells);
+        share_of = "% of " + std::to_string(expected_cells);
     } else {
         return text;
     }
+    text += ", " + std::to_string(static_cast<int>(share * 100)) + share_of;
     if (share == 0) return text;  // no pace yet to tell the time left from
     return text + ", " + minutes_and_seconds(elapsed / share - elapsed) + " left";
 }

@@ -33,6 +33,15 @@ std::string grouped(std::uint64_t count) {
     return text;
 }
 
+// "stack_ncols 50 × nrows 40 × numlevels 6"
+std::string counts_text(const unsigned char (&probe)[probe_size], stack_precision precision) {
+    std::string text;
+    for (std::size_t index = 0; index < std::size(count_fields); ++index)
+        text += std::string(index != 0 ? " × " : "") + count_names[index] + " " +
+                field_text(probe, precision, count_fields[index]);
+    return text;
+}
+
 }  // namespace
 
 std::string header_count_fault(const unsigned char (&probe)[probe_size], stack_precision precision,
@@ -46,15 +55,14 @@ std::string header_count_fault(const unsigned char (&probe)[probe_size], stack_p
         if (!std::isfinite(value) || value != std::floor(value)) return fault + ", not a whole number";
         if (value < 0) return fault + ", not a whole number from 0 up";
         // Converted only where it fits: past 2^64 the conversion is undefined.
-        overflows |= value >= two_to_the_64 || __builtin_mul_overflow(product, static_cast<std::uint64_t>(value), &product);
+        overflows |= value >= two_to_the_64 ||
+                     __builtin_mul_overflow(product, static_cast<std::uint64_t>(value), &product);
         counts_nothing |= value == 0;
     }
     // No cells at all where one count is 0, however large the others.
     if (counts_nothing) product = 0;
     if (overflows && !counts_nothing)
-        return path + ": its header's stack_ncols × nrows × numlevels, " + field_text(probe, precision, 0) + " × " +
-               field_text(probe, precision, 1) + " × " + field_text(probe, precision, 11) +
-               ", is more cells than 64 bits count";
+        return path + ": its header's " + counts_text(probe, precision) + " is more cells than 64 bits count";
     cells = product;
     return "";
 }
@@ -64,12 +72,9 @@ std::string cell_count_fault(const unsigned char (&probe)[probe_size], stack_pre
                              std::uint64_t trailing_bytes) {
     if (cells_held == cells && trailing_bytes == 0) return "";
     std::string held = path + " holds " + grouped(cells_held) + (cells_held == 1 ? " cell" : " cells");
-    if (trailing_bytes != 0) held += " and " + std::to_string(trailing_bytes) + (trailing_bytes == 1 ? " byte" : " bytes") + " more";
-    std::string factors;
-    for (std::size_t index = 0; index < std::size(count_fields); ++index)
-        factors += std::string(index != 0 ? " × " : "") + count_names[index] + " " +
-                   field_text(probe, precision, count_fields[index]);
-    return held + "; its header says " + grouped(cells) + " (" + factors + ")";
+    if (trailing_bytes != 0)
+        held += " and " + std::to_string(trailing_bytes) + (trailing_bytes == 1 ? " byte" : " bytes") + " more";
+    return held + "; its header says " + grouped(cells) + " (" + counts_text(probe, precision) + ")";
 }
 
 void cells_in_size(long long file_size, stack_precision precision, std::uint64_t& cells_held,

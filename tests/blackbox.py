@@ -115,13 +115,15 @@ def held(cells, more, header="60 (stack_ncols 5 × nrows 4 × numlevels 3)"):
     more = f" and {more} {'byte' if more == 1 else 'bytes'} more" if more else ""
     return f"in holds {cells} {'cell' if cells == 1 else 'cells'}{more}; its header says {header}\n"
 def fault(field, text, why=""): return f"in: its header's {field} is {text}, {why or 'not a whole number'}\n"
-def too_many(factors):
-    return f"in: its header's stack_ncols × nrows × numlevels, {factors}, is more cells than 64 bits count\n"
+def too_many(ncols, nrows, levels):
+    counts = f"stack_ncols {ncols} × nrows {nrows} × numlevels {levels}"
+    return f"in: its header's {counts} is more cells than 64 bits count\n"
 CHECKED = {  # name: kind, stack, the fault --check finds in it as the file "in"
     "cut at 60 %, mid-number": ("d", FULL60[:96 + 36 * 8 + 3], held(36, 3)),
     "a header that counts more": ("d", counted(500, 400, 6, cells=12),
                                   held(12, 0, "1,200,000 (stack_ncols 500 × nrows 400 × numlevels 6)")),
-    "cut to 100 bytes": ("d", FULL60[:100], held(0, 4)), "every cell and 3 bytes more": ("d", FULL60 + b"abc", held(60, 3)),
+    "cut to 100 bytes": ("d", FULL60[:100], held(0, 4)),
+    "every cell and 3 bytes more": ("d", FULL60 + b"abc", held(60, 3)),
     "two stacks run together": ("d", FULL60 + FULL60, held(132, 0)),
     "one cell and one byte": ("d", FULL60[:105], held(1, 1)),
     "nrows 2.5": ("d", counted(4, 2.5, 1, cells=0), fault("nrows", "2.5")),
@@ -129,12 +131,12 @@ CHECKED = {  # name: kind, stack, the fault --check finds in it as the file "in"
     "numlevels -3": ("d", counted(4, 1, -3, cells=0), fault("numlevels", "-3", "not a whole number from 0 up")),
     "stack_ncols NaN": ("d", counted(float("nan"), 1, 1, cells=0), fault("stack_ncols", "nan")),
     "nrows infinite": ("d", counted(1, float("inf"), 1, cells=0), fault("nrows", "inf")),
-    "1e10 cubed": ("d", counted(1e10, 1e10, 1e10, cells=0), too_many("1e+10 × 1e+10 × 1e+10")),
-    "2^32 × 2^32": ("d", counted(2 ** 32, 2 ** 32, 1, cells=0), too_many(f"{TWO_32} × {TWO_32} × 1")),
-    "2^64 × 1 × 1": ("d", counted(2 ** 64, 1, 1, cells=0), too_many("1.8446744073709552e+19 × 1 × 1")),
+    "1e10 cubed": ("d", counted(1e10, 1e10, 1e10, cells=0), too_many("1e+10", "1e+10", "1e+10")),
+    "2^32 × 2^32": ("d", counted(2 ** 32, 2 ** 32, 1, cells=0), too_many(TWO_32, TWO_32, 1)),
+    "2^64 × 1 × 1": ("d", counted(2 ** 64, 1, 1, cells=0), too_many("1.8446744073709552e+19", 1, 1)),
     "2^32 × (2^32 - 1): fits": ("d", counted(2 ** 32, 2 ** 32 - 1, 1, cells=0), held(
         0, 0, f"18,446,744,069,414,584,320 (stack_ncols {TWO_32} × nrows 4.294967295e+09 × numlevels 1)"))}
-CHECK_PASSES = {"every cell": ("d", FULL60), "no levels": ("d", counted(5, 4, 0)), "1e30 × 0": ("d", counted(1e30, 0, 1)),
+CHECK_PASSES = {"every cell": ("d", FULL60), "no levels": ("d", counted(5, 4, 0)), "1e30 by 0": ("d", counted(1e30, 0, 1)),
                 "-0 levels": ("d", counted(5, 4, -0.0)), "single, 4 × 3": ("f", counted(4, 3, 1, "f"))}
 def nodata(kind, value): return stack(kind, [1] * 12, HEADER[:5] + [value] + HEADER[6:])
 # group, name, input bytes (None: no file), argv or "FAULT [argv]", status, stdout, stderr, output (None: no file)

@@ -63,7 +63,8 @@ for entry in "runs/not a stack.stack:98:could not recognise file format (ascii, 
 done
 # --check: a stack cut short is a failure, with Ostrel's message, and leaves no output.
 log=convert-stacks-${job}_$(( ($(line_of runs/truncated.stack) - 1) % 8 )).log
-checked="runs/truncated.stack holds 50 cells and 4 bytes more; its header says 100 (stack_ncols 100 × nrows 1 × numlevels 1)"
+checked="runs/truncated.stack holds 50 cells and 4 bytes more; its header says 100"
+checked+=" (stack_ncols 100 × nrows 1 × numlevels 1)"
 grep -q -x -F "$checked" "$log" && grep -q -x -F "convert-stacks: failed: runs/truncated.stack (status 98)" "$log" ||
   fail "$log lacks --check's message or the status of runs/truncated.stack"
 [ ! -e out/runs/truncated.txt ] || fail "the truncated stack has an output"
