@@ -136,7 +136,7 @@ CHECKED = {  # name: kind, stack, the fault --check finds in it as the file "in"
     "2^64 × 1 × 1": ("d", counted(2 ** 64, 1, 1, cells=0), too_many("1.8446744073709552e+19", 1, 1)),
     "2^32 × (2^32 - 1): fits": ("d", counted(2 ** 32, 2 ** 32 - 1, 1, cells=0), held(
         0, 0, f"18,446,744,069,414,584,320 (stack_ncols {TWO_32} × nrows 4.294967295e+09 × numlevels 1)"))}
-CHECK_PASSES = {"every cell": ("d", FULL60), "no levels": ("d", counted(5, 4, 0)), "1e30 by 0": ("d", counted(1e30, 0, 1)),
+CHECK_PASSES = {"every cell": ("d", FULL60), "no levels": ("d", counted(5, 4, 0)), "0 rows": ("d", counted(1e30, 0, 1)),
                 "-0 levels": ("d", counted(5, 4, -0.0)), "single, 4 × 3": ("f", counted(4, 3, 1, "f"))}
 def nodata(kind, value): return stack(kind, [1] * 12, HEADER[:5] + [value] + HEADER[6:])
 # group, name, input bytes (None: no file), argv or "FAULT [argv]", status, stdout, stderr, output (None: no file)
