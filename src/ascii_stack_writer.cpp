@@ -136,7 +136,6 @@ conversion_result write_stack(const unsigned char (&probe)[probe_size], int inpu
     std::copy_n(probe, probe_size, block);
     std::size_t start = header_field_count * size, available = probe_size;
     std::uint64_t bytes_read = probe_size;
-    cells_written = 0;
     for (;;) {
         std::size_t complete = available - (available - start) % size;
         if (!hand_over_cells(output, block + start, block + complete, nodata, nodata_line, digits))

@@ -15,8 +15,8 @@ enum conversion_result { conversion_complete, conversion_read_failed, conversion
 // number is dropped. Every number is written in style (digits for
 // given_digits). Buffered, the lines are handed over in blocks instead, each
 // before the next read of the input, and never so that an interrupt can
-// leave part of a line. Counts the cells written and, once the input has
-// ended, the bytes of the trailing fragment.
+// leave part of a line. Adds the cells it writes to cells_written and, once
+// the input has ended, sets the bytes of the trailing fragment.
 conversion_result write_text_stack(const unsigned char (&probe)[probe_size], int input, int output,
                                    stack_precision precision, text_style style, int digits, bool buffered,
                                    std::uint64_t& cells_written, std::uint64_t& trailing_bytes);

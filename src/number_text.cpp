@@ -4,9 +4,12 @@
 #include "number_text.h"
 
 #include "byte_order.h"
+#include "shortest_digits.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -212,10 +215,87 @@ char* given_digits_text(char* out, double value, int digits) {
     return std::to_chars(out, out + number_text_room, value, std::chars_format::general, digits).ptr;
 }
 
-char* shortest_double_text(char* out, double value) {
-    return std::to_chars(out, out + number_text_room, value, std::chars_format::general).ptr;
+namespace {
+
+// "00" to "99": two digits a step.
+constexpr std::array<char, 200> make_digit_pairs() {
+    std::array<char, 200> pairs{};
+    for (std::size_t value = 0; value < 100; ++value) {
+        pairs[2 * value] = static_cast<char>('0' + value / 10);
+        pairs[2 * value + 1] = static_cast<char>('0' + value % 10);
+    }
+    return pairs;
+}
+constexpr std::array<char, 200> digit_pairs = make_digit_pairs();
+
+// The decimal digits of value, ending right before end; returns their first.
+char* digits_before(char* end, std::uint64_t value) {
+    for (; value >= 100; value /= 100) {
+        end -= 2;
+        std::memcpy(end, &digit_pairs[2 * (value % 100)], 2);
+    }
+    if (value < 10) {
+        *--end = static_cast<char>('0' + value);
+        return end;
+    }
+    end -= 2;
+    std::memcpy(end, &digit_pairs[2 * value], 2);
+    return end;
 }
 
-char* shortest_single_text(char* out, float value) {
-    return std::to_chars(out, out + number_text_room, value, std::chars_format::general).ptr;
+char* zeros(char* out, int count) {
+    for (; count > 0; --count) *out++ = '0';
+    return out;
 }
+
+// digits times 10^exponent in "%g"'s notation, as std::to_chars writes a
+// shortest text: fixed for decimal exponents -4 to 5, else d.ddde+XX.
+char* decimal_text(char* out, std::uint64_t digits, int exponent) {
+    char text[20];
+    const char* first = digits_before(text + sizeof text, digits);
+    const auto length = static_cast<int>(text + sizeof text - first);
+    const int decimal_exponent = exponent + length - 1;
+    if (decimal_exponent < -4 || decimal_exponent >= significant_digits) {
+        *out++ = *first;
+        if (length > 1) *out++ = '.';
+        out = std::copy(first + 1, first + length, out);
+        *out++ = 'e';
+        *out++ = decimal_exponent < 0 ? '-' : '+';
+        auto magnitude = static_cast<std::size_t>(decimal_exponent < 0 ? -decimal_exponent : decimal_exponent);
+        if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
+        std::memcpy(out, &digit_pairs[2 * (magnitude % 100)], 2);
+        return out + 2;
+    }
+    if (decimal_exponent < 0) {  // 0.000ddd
+        *out++ = '0';
+        *out++ = '.';
+        return std::copy(first, first + length, zeros(out, -decimal_exponent - 1));
+    }
+    const int integer_length = decimal_exponent + 1;
+    if (length <= integer_length) return zeros(std::copy(first, first + length, out), integer_length - length);
+    out = std::copy(first, first + integer_length, out);
+    *out++ = '.';
+    return std::copy(first + integer_length, first + length, out);
+}
+
+// The sign, then the text of a positive value from its shortest digits;
+// zero, infinities and NaNs as std::to_chars spells them.
+template <typename Real, void (*shortest_digits)(Real, std::uint64_t&, int&)>
+char* shortest_text(char* out, Real value) {
+    if (!std::isfinite(value)) return std::to_chars(out, out + number_text_room, value, std::chars_format::general).ptr;
+    if (std::signbit(value)) *out++ = '-';
+    if (value == 0) {
+        *out = '0';
+        return out + 1;
+    }
+    std::uint64_t digits;
+    int exponent;
+    shortest_digits(std::fabs(value), digits, exponent);
+    return decimal_text(out, digits, exponent);
+}
+
+}  // namespace
+
+char* shortest_double_text(char* out, double value) { return shortest_text<double, shortest_double_digits>(out, value); }
+
+char* shortest_single_text(char* out, float value) { return shortest_text<float, shortest_single_digits>(out, value); }

@@ -1,0 +1,104 @@
+#include "shortest_digits.h"
+
+#include "shortest_digits_table.h"
+
+#include <cstring>
+
+namespace {
+
+// floor(q log10 2), floor(log10(3/4 2^q)) and floor(n log2 10), exact for
+// the exponents met here, as tools/shortest_digits_table.py checks.
+int floor_log10_pow2(int q) { return (q * 1262611) >> 22; }
+int floor_log10_three_quarters_pow2(int q) { return (q * 1262611 - 524031) >> 22; }
+int floor_log2_pow10(int n) { return (n * 1741647) >> 19; }
+
+// The high and low halves of a 64-bit product.
+void multiply(std::uint64_t a, std::uint64_t b, std::uint64_t& high, std::uint64_t& low) {
+#ifdef __SIZEOF_INT128__
+    __extension__ using wide = unsigned __int128;  // a GNU extension, which the 64-bit compilers all have
+    wide product = static_cast<wide>(a) * b;
+    high = static_cast<std::uint64_t>(product >> 64);
+    low = static_cast<std::uint64_t>(product);
+#else  // 32-bit processors: four 32-bit products
+    std::uint64_t a1 = a >> 32, a0 = a & 0xFFFFFFFF, b1 = b >> 32, b0 = b & 0xFFFFFFFF;
+    std::uint64_t middle = (a0 * b0 >> 32) + (a1 * b0 & 0xFFFFFFFF) + a0 * b1;
+    high = a1 * b1 + (a1 * b0 >> 32) + (middle >> 32);
+    low = a * b;
+#endif
+}
+
+// g * scaled / 2^128, rounded to odd: the integer part, its lowest bit set
+// where a fraction was cut off. g, the table's power of ten, is too large
+// by less than 1, which adds less than scaled (below 2^60) to the product:
+// so only the fraction's first 64 bits count. An exact integer then keeps
+// its lowest bit, and any other product has a fraction far above 2^-64
+// (the algorithm's proof bounds it below by 2^-63).
+std::uint64_t round_to_odd(const std::uint64_t (&g)[2], std::uint64_t scaled) {
+    std::uint64_t high_high, high_low, low_high, low_low;
+    multiply(g[0], scaled, high_high, high_low);
+    multiply(g[1], scaled, low_high, low_low);
+    static_cast<void>(low_low);
+    std::uint64_t fraction = high_low + low_high;
+    std::uint64_t integer = high_high + (fraction < high_low ? 1 : 0);
+    return integer | (fraction != 0 ? 1 : 0);
+}
+
+// The decimal's digits without the trailing zeros, which raise its exponent.
+void set_without_trailing_zeros(std::uint64_t value, int exponent, std::uint64_t& digits, int& digits_exponent) {
+    for (; value % 10 == 0; value /= 10) ++exponent;
+    digits = value;
+    digits_exponent = exponent;
+}
+
+// The value c 2^q; c_least is the least significand of a normal value,
+// q_least the exponent of the subnormals.
+void shortest_digits(std::uint64_t c, int q, std::uint64_t c_least, int q_least, std::uint64_t& digits,
+                     int& exponent) {
+    // The rounding interval, in quarters of a unit of c: half a unit either
+    // side, but a quarter below a power of two, where the value below is
+    // nearer. Where c is even, its ends read back to the value too.
+    const std::uint64_t excluded = c & 1;
+    const std::uint64_t middle = c << 2, upper = middle + 2;
+    const bool below_power_of_two = c == c_least && q != q_least;
+    const std::uint64_t lower = below_power_of_two ? middle - 1 : middle - 2;
+    const int k = below_power_of_two ? floor_log10_three_quarters_pow2(q) : floor_log10_pow2(q);
+    // Each times 2^q 10^-k: in quarters of a unit of 10^k, rounded to odd.
+    const int shift = q + floor_log2_pow10(-k) + 1;
+    const std::uint64_t(&g)[2] = powers_of_ten[-k - lowest_power_of_ten];
+    const std::uint64_t v = round_to_odd(g, middle << shift), v_lower = round_to_odd(g, lower << shift),
+                        v_upper = round_to_odd(g, upper << shift);
+    const std::uint64_t s = v >> 2, t = s + 1;
+    // One digit fewer: the interval is narrower than 10^(k+1), so at most
+    // one multiple of it lies inside; where one does, it is the shortest.
+    const std::uint64_t down = s / 10 * 10, up = down + 10;
+    const bool down_in = v_lower + excluded <= down << 2, up_in = (up << 2) + excluded <= v_upper;
+    if (down_in != up_in) return set_without_trailing_zeros(down_in ? down : up, k, digits, exponent);
+    // Otherwise of the multiples of 10^k around the value, the one inside,
+    // or where both are the nearer, a tie to the even one.
+    const bool s_in = v_lower + excluded <= s << 2, t_in = (t << 2) + excluded <= v_upper;
+    const auto past_midpoint = static_cast<std::int64_t>(v - ((s + t) << 1));
+    const bool nearer_s = past_midpoint < 0 || (past_midpoint == 0 && (s & 1) == 0);
+    set_without_trailing_zeros(s_in != t_in ? (s_in ? s : t) : (nearer_s ? s : t), k, digits, exponent);
+}
+
+}  // namespace
+
+void shortest_double_digits(double value, std::uint64_t& digits, int& exponent) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    const int biased = static_cast<int>(bits >> 52 & 0x7FF);
+    constexpr std::uint64_t hidden = std::uint64_t{1} << 52;
+    if (biased == 0) return shortest_digits(fraction, -1074, hidden, -1074, digits, exponent);
+    shortest_digits(fraction | hidden, biased - 1075, hidden, -1074, digits, exponent);
+}
+
+void shortest_single_digits(float value, std::uint64_t& digits, int& exponent) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const std::uint32_t fraction = bits & ((std::uint32_t{1} << 23) - 1);
+    const int biased = static_cast<int>(bits >> 23 & 0xFF);
+    constexpr std::uint64_t hidden = std::uint64_t{1} << 23;
+    if (biased == 0) return shortest_digits(fraction, -149, hidden, -149, digits, exponent);
+    shortest_digits(fraction | hidden, biased - 150, hidden, -149, digits, exponent);
+}
