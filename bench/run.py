@@ -218,6 +218,33 @@ def instructions_a_line(programs, cells, work):
         counts[(kind, "floor")] = (full - base) / (cells - 12)
     return counts
 
+def style_instructions(ostrel, styles, cells, work):
+    """Instructions a line of each style of number text, on the benchmark's stack (values rounded as
+    measurements are) and on full-precision values, in both precisions."""
+    counts = {}
+    for kind, typecode, make in (("rounded double", "d", make_stack), ("rounded single", "f", make_stack),
+                                 ("full-precision double", "d", make_full_stack),
+                                 ("full-precision single", "f", make_full_stack)):
+        stack, empty, out = (os.path.join(work, name) for name in ("style.stack", "style-empty.stack", "style.txt"))
+        make(stack, typecode, cells, 9)
+        make(empty, typecode, 12, 9)
+        for style in styles:
+            command = [ostrel, *style.split()]
+            counts[(kind, style)] = (instructions(command + [stack, out]) - instructions(command + [empty, out])) / (
+                cells - 12)
+    return counts
+
+def print_style_instructions(counts, cells, exact_budget):
+    styles = list(dict.fromkeys(style for _, style in counts))
+    print(f"\ninstructions a line of each style under callgrind ({cells:,} cells, less the count for 12)")
+    print("| stack | " + " | ".join(style or "six digits" for style in styles) + " |")
+    print("|---|" + "---|" * len(styles))
+    for kind in dict.fromkeys(kind for kind, _ in counts):
+        print(f"| {kind} | " + " | ".join(f"{counts[(kind, style)]:.1f}" for style in styles) + " |")
+    over = [f"{kind} {count:.1f}" for (kind, style), count in counts.items() if style == "--exact" and count > exact_budget]
+    if exact_budget: print(f"- --exact budget {exact_budget} a line: " + ("met" if not over else "MISSED: " + ", ".join(over)))
+    return not (exact_budget and over)
+
 def print_instructions(counts, cells, budget):
     print(f"\ninstructions a line under callgrind ({cells:,} cells, less the count for 12)")
     print("| program | double | single |\n|---|---|---|")
@@ -243,7 +270,10 @@ def main():
     parser.add_argument("--instruction-cells", type=int, default=200_000, help="stack size for callgrind's counts")
     parser.add_argument("--instructions-only", action="store_true", help="only count instructions under callgrind")
     parser.add_argument("--budget", type=float, default=0, help="fail when Ostrel's instructions a line exceed this")
-    parser.add_argument("--styles", nargs="*", default=["", "--exact", "--digits 17"],
+    parser.add_argument("--exact-budget", type=float, default=0,
+                        help="fail when --exact's instructions a line exceed this, on any of the styles' stacks")
+    parser.add_argument("--styles", nargs="*", default=["", "--exact", "--digits 17", "--buffered", "--buffered --exact",
+                                                         "--buffered --digits 17"],
                         help="number-text options to time against the floor of their own text (none: skip)")
     args = parser.parse_args()
     bins = os.path.abspath(args.bin_dir)
@@ -262,6 +292,10 @@ def main():
             counts = {name: path for name, path in programs.items() if name.startswith("Ostrel") or name == "floor"}
             within = print_instructions(instructions_a_line(counts, args.instruction_cells, work),
                                         args.instruction_cells, args.budget)
+            # --buffered changes the writes, not the text: the styles are counted without it.
+            styles = [style for style in args.styles if "--buffered" not in style] or ["", "--exact"]
+            within &= print_style_instructions(style_instructions(programs["Ostrel"], styles, args.instruction_cells,
+                                                                  work), args.instruction_cells, args.exact_budget)
         if args.instructions_only: sys.exit(0 if within else 1)
     with tempfile.TemporaryDirectory(dir=os.environ.get("OSTREL_BENCH_DIR")) as work:
         results = {}

@@ -1,6 +1,6 @@
 // printf's "%g" with six significant digits, in the C locale, by an exact
-// fast path; the other styles, and what the fast path cannot prove, by
-// std::to_chars.
+// fast path, and what it cannot prove by std::to_chars; the shortest text
+// from the shortest digits (shortest_digits.h); --digits N by std::to_chars.
 #include "number_text.h"
 
 #include "byte_order.h"
@@ -217,8 +217,19 @@ char* given_digits_text(char* out, double value, int digits) {
 
 namespace {
 
-// "00" to "99": two digits a step.
-constexpr std::array<char, 200> make_digit_pairs() {
+// The eight decimal digits of value (below 10^8, with leading zeros) as
+// characters, the first in the word's lowest byte: split into two halves of
+// four digits, then pairs, then digits, each lane at once.
+std::uint64_t eight_digit_characters(std::uint64_t value) {
+    std::uint64_t lanes = value / 10000 | (value % 10000) << 32;
+    std::uint64_t high = (lanes * 10486 >> 20) & 0x0000007F0000007F;  // a lane / 100, exact below 10^4
+    lanes = high | (lanes - high * 100) << 16;
+    high = (lanes * 103 >> 10) & 0x000F000F000F000F;  // a lane / 10, exact below 100
+    return (high | (lanes - high * 10) << 8) + all_zero_characters;
+}
+
+// "00" to "99", for exponents.
+constexpr std::array<char, 200> make_exponent_pairs() {
     std::array<char, 200> pairs{};
     for (std::size_t value = 0; value < 100; ++value) {
         pairs[2 * value] = static_cast<char>('0' + value / 10);
@@ -226,56 +237,80 @@ constexpr std::array<char, 200> make_digit_pairs() {
     }
     return pairs;
 }
-constexpr std::array<char, 200> digit_pairs = make_digit_pairs();
+constexpr std::array<char, 200> exponent_pairs = make_exponent_pairs();
 
-// The decimal digits of value, ending right before end; returns their first.
-char* digits_before(char* end, std::uint64_t value) {
-    for (; value >= 100; value /= 100) {
-        end -= 2;
-        std::memcpy(end, &digit_pairs[2 * (value % 100)], 2);
-    }
-    if (value < 10) {
-        *--end = static_cast<char>('0' + value);
-        return end;
-    }
-    end -= 2;
-    std::memcpy(end, &digit_pairs[2 * value], 2);
-    return end;
+// The up to 17 digits of value at the end of the first 24 of the 48
+// characters at out, with leading zeros; then zeros, so that a copy of 24
+// characters from any digit holds no byte that was never written.
+void twenty_four_digits(char* out, std::uint64_t value) {
+    constexpr std::uint64_t ten_to_the_8 = 100000000, ten_to_the_16 = ten_to_the_8 * ten_to_the_8;
+    // Most values have 16 digits or fewer: their first eight are zeros.
+    store_characters(out, value < ten_to_the_16 ? all_zero_characters : eight_digit_characters(value / ten_to_the_16));
+    store_characters(out + 8, eight_digit_characters(value / ten_to_the_8 % ten_to_the_8));
+    store_characters(out + 16, eight_digit_characters(value % ten_to_the_8));
+    for (char* rest = out + 24; rest != out + 48; rest += 8) store_characters(rest, all_zero_characters);
 }
 
-char* zeros(char* out, int count) {
-    for (; count > 0; --count) *out++ = '0';
-    return out;
+// 10^0 to 10^19, every power of ten a 64-bit word holds.
+constexpr std::array<std::uint64_t, 20> make_powers_of_ten() {
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& entry : powers) {
+        entry = power;
+        power *= 10;
+    }
+    return powers;
 }
+constexpr std::array<std::uint64_t, 20> integer_powers_of_ten = make_powers_of_ten();
+
+// The decimal digits of a value above zero: from its bits, 1233/4096 being
+// just above log10 2, then one comparison.
+int digit_count(std::uint64_t value) {
+    int bits = 64 - __builtin_clzll(value);
+    int estimate = bits * 1233 >> 12;  // the count, or 1 less
+    return estimate + (value >= integer_powers_of_ten[static_cast<std::size_t>(estimate)] ? 1 : 0);
+}
+
+// Up to 24 characters from text to out, in three stores: out has the room (see number_text_room).
+void copy_24(char* out, const char* text) { std::memcpy(out, text, 24); }
 
 // digits times 10^exponent in "%g"'s notation, as std::to_chars writes a
 // shortest text: fixed for decimal exponents -4 to 5, else d.ddde+XX.
+// Writes past the text's end, within number_text_room.
 char* decimal_text(char* out, std::uint64_t digits, int exponent) {
-    char text[20];
-    const char* first = digits_before(text + sizeof text, digits);
-    const auto length = static_cast<int>(text + sizeof text - first);
+    char text[48];
+    twenty_four_digits(text, digits);
+    const int length = digit_count(digits);
+    const char* first = text + 24 - length;
     const int decimal_exponent = exponent + length - 1;
     if (decimal_exponent < -4 || decimal_exponent >= significant_digits) {
-        *out++ = *first;
-        if (length > 1) *out++ = '.';
-        out = std::copy(first + 1, first + length, out);
+        out[0] = first[0];
+        out[1] = '.';
+        copy_24(out + 2, first + 1);
+        out += length > 1 ? length + 1 : 1;
         *out++ = 'e';
         *out++ = decimal_exponent < 0 ? '-' : '+';
-        auto magnitude = static_cast<std::size_t>(decimal_exponent < 0 ? -decimal_exponent : decimal_exponent);
+        int magnitude = decimal_exponent < 0 ? -decimal_exponent : decimal_exponent;
         if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
-        std::memcpy(out, &digit_pairs[2 * (magnitude % 100)], 2);
+        std::memcpy(out, &exponent_pairs[static_cast<std::size_t>(2 * (magnitude % 100))], 2);
         return out + 2;
     }
-    if (decimal_exponent < 0) {  // 0.000ddd
-        *out++ = '0';
-        *out++ = '.';
-        return std::copy(first, first + length, zeros(out, -decimal_exponent - 1));
+    if (decimal_exponent < 0) {  // "0.", then zeros up to the first digit
+        store_characters(out, zero_point_zeros);
+        out += 1 - decimal_exponent;
+        copy_24(out, first);
+        return out + length;
     }
     const int integer_length = decimal_exponent + 1;
-    if (length <= integer_length) return zeros(std::copy(first, first + length, out), integer_length - length);
-    out = std::copy(first, first + integer_length, out);
-    *out++ = '.';
-    return std::copy(first + integer_length, first + length, out);
+    if (length <= integer_length) {  // the digits, then zeros up to the point
+        std::memcpy(out, first, 8);
+        store_characters(out + length, all_zero_characters);
+        return out + integer_length;
+    }
+    copy_24(out, first);
+    out[integer_length] = '.';
+    copy_24(out + integer_length + 1, first + integer_length);
+    return out + length + 1;
 }
 
 // The sign, then the text of a positive value from its shortest digits;
@@ -296,6 +331,8 @@ char* shortest_text(char* out, Real value) {
 
 }  // namespace
 
-char* shortest_double_text(char* out, double value) { return shortest_text<double, shortest_double_digits>(out, value); }
+char* shortest_double_text(char* out, double value) {
+    return shortest_text<double, shortest_double_digits>(out, value);
+}
 
 char* shortest_single_text(char* out, float value) { return shortest_text<float, shortest_single_digits>(out, value); }

@@ -27,7 +27,8 @@ char* given_digits_text(char* out, double value, int digits);
 
 // The fewest significant digits that read back (strtod, strtof) to exactly
 // value; of those, the text closest to it, a tie to the even digit. Fixed
-// notation for decimal exponents -4 to 5, as "%g" has it.
+// notation for decimal exponents -4 to 5, as "%g" has it: the text
+// std::to_chars writes. Writes past the text's end, within number_text_room.
 char* shortest_double_text(char* out, double value);
 char* shortest_single_text(char* out, float value);
 

@@ -43,9 +43,25 @@ std::uint64_t round_to_odd(const std::uint64_t (&g)[2], std::uint64_t scaled) {
     return integer | (fraction != 0 ? 1 : 0);
 }
 
-// The decimal's digits without the trailing zeros, which raise its exponent.
+// The decimal's digits without the trailing zeros, which raise its
+// exponent: up to 16 of them, eight, four, two and one at a time.
 void set_without_trailing_zeros(std::uint64_t value, int exponent, std::uint64_t& digits, int& digits_exponent) {
-    for (; value % 10 == 0; value /= 10) ++exponent;
+    digits = value;
+    digits_exponent = exponent;
+    if (value % 10 != 0) return;  // most full-precision values: nothing to strip
+    for (; value % 100000000 == 0; value /= 100000000) exponent += 8;
+    if (value % 10000 == 0) {
+        value /= 10000;
+        exponent += 4;
+    }
+    if (value % 100 == 0) {
+        value /= 100;
+        exponent += 2;
+    }
+    if (value % 10 == 0) {
+        value /= 10;
+        exponent += 1;
+    }
     digits = value;
     digits_exponent = exponent;
 }
