@@ -167,7 +167,7 @@ def compare_buffered(kind, stack, programs, runs, work, counted, count_cells):
     size, text, ostrel = 8 if kind.endswith("double") else 4, os.path.join(work, "default.txt"), programs["Ostrel"]
     timed([ostrel, stack, text])
     rows = [("Ostrel --buffered", [ostrel, "--buffered"], stack, True, "buffered"),
-            ("Ostrel --buffered --exact", [ostrel, "--buffered", "--exact"], stack, True, "buffered"),
+            ("Ostrel --buffered --exact", [ostrel, "--buffered", "--exact"], stack, True, "Ostrel --buffered"),
             ("buffered", [programs["buffered"]], stack, True, None),
             ("Ostrel", [ostrel], stack, True, None), ("floor", [programs["floor"]], text, True, None)]
     if shutil.which("gdal_translate"):
@@ -311,7 +311,7 @@ def main():
             cells = min(args.instruction_cells, args.cells)
             compare_styles(kind, stack, programs["Ostrel"], programs["floor"], args.styles, args.runs, work, counted,
                            cells)
-            if kind == "double": compare_buffered(kind, stack, programs, args.runs, work, counted, cells)
+            if kind.endswith("double"): compare_buffered(kind, stack, programs, args.runs, work, counted, cells)
             os.remove(stack)
         started = startup(programs, os.path.join(here, "..", "examples", "example_double.stack"), work)
         large_rss = None
