@@ -97,24 +97,26 @@ void shortest_digits(std::uint64_t c, int q, std::uint64_t c_least, int q_least,
     set_without_trailing_zeros(s_in != t_in ? (s_in ? s : t) : (nearer_s ? s : t), k, digits, exponent);
 }
 
+// A finite value above zero as c 2^q: its fraction, with the hidden bit
+// where it is normal, and its exponent, from its bits. Bits is the unsigned
+// type of Real's size; fraction_bits and the least exponent are Real's.
+template <typename Real, typename Bits, int fraction_bits, int q_least>
+void shortest_digits_of(Real value, std::uint64_t& digits, int& exponent) {
+    Bits bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    constexpr std::uint64_t hidden = std::uint64_t{1} << fraction_bits;
+    const std::uint64_t fraction = bits & (hidden - 1);
+    const int biased = static_cast<int>(bits >> fraction_bits);  // the sign bit is 0 above zero
+    if (biased == 0) return shortest_digits(fraction, q_least, hidden, q_least, digits, exponent);
+    shortest_digits(fraction | hidden, biased - 1 + q_least, hidden, q_least, digits, exponent);
+}
+
 }  // namespace
 
 void shortest_double_digits(double value, std::uint64_t& digits, int& exponent) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-    const int biased = static_cast<int>(bits >> 52 & 0x7FF);
-    constexpr std::uint64_t hidden = std::uint64_t{1} << 52;
-    if (biased == 0) return shortest_digits(fraction, -1074, hidden, -1074, digits, exponent);
-    shortest_digits(fraction | hidden, biased - 1075, hidden, -1074, digits, exponent);
+    shortest_digits_of<double, std::uint64_t, 52, -1074>(value, digits, exponent);
 }
 
 void shortest_single_digits(float value, std::uint64_t& digits, int& exponent) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    const std::uint32_t fraction = bits & ((std::uint32_t{1} << 23) - 1);
-    const int biased = static_cast<int>(bits >> 23 & 0xFF);
-    constexpr std::uint64_t hidden = std::uint64_t{1} << 23;
-    if (biased == 0) return shortest_digits(fraction, -149, hidden, -149, digits, exponent);
-    shortest_digits(fraction | hidden, biased - 150, hidden, -149, digits, exponent);
+    shortest_digits_of<float, std::uint32_t, 23, -149>(value, digits, exponent);
 }
