@@ -29,10 +29,11 @@ void multiply(std::uint64_t a, std::uint64_t b, std::uint64_t& high, std::uint64
 
 // g * scaled / 2^128, rounded to odd: the integer part, its lowest bit set
 // where a fraction was cut off. g, the table's power of ten, is too large
-// by less than 1, which adds less than scaled (below 2^60) to the product:
-// so only the fraction's first 64 bits count. An exact integer then keeps
-// its lowest bit, and any other product has a fraction far above 2^-64
-// (the algorithm's proof bounds it below by 2^-63).
+// by less than 1, which adds less than scaled (below 2^60) to the product,
+// below the fraction's first 64 bits: only those count, so that an exact
+// integer keeps its lowest bit. That a true fraction is never so small is
+// the paper's analysis of its 126-bit table, which this one's 128 bits
+// only tighten; the whole checks of the proof program bear it out.
 std::uint64_t round_to_odd(const std::uint64_t (&g)[2], std::uint64_t scaled) {
     std::uint64_t high_high, high_low, low_high, low_low;
     multiply(g[0], scaled, high_high, high_low);
