@@ -575,8 +575,11 @@ def main():
     counts = {"pass": 0, "fail": 0, "skip": 0}
     for case in CASES:
         if args.group and case[0] != args.group: continue
-        with tempfile.TemporaryDirectory() as workdir:
-            verdict, why = run_case(case, args, workdir)
+        for attempt in range(2):  # a case is run again, once, where the wineserver itself went away
+            with tempfile.TemporaryDirectory() as workdir:
+                verdict, why = run_case(case, args, workdir)
+            if "wine client error" not in why: break
+            print(f"AGAIN {case[0]}: {case[1]}: {why[:200]}")
         counts[verdict] += 1
         if verdict != "pass": print(f"{verdict.upper()} {case[0]}: {case[1]}: {why}")
     print(f"{counts['pass']} passed, {counts['fail']} failed, {counts['skip']} skipped")
