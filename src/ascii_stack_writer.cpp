@@ -7,14 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <string_view>
 
 namespace {
-
-constexpr std::string_view header_labels[header_field_count] = {
-    "stack_ncols\t", "nrows\t", "xll\t", "yll\t", "cellsize\t", "nodata_value\t",
-    "cnt\t",         "min\t",   "max\t", "sum\t", "average\t",  "numlevels\t",
-};
 
 constexpr std::size_t line_capacity = 16 + number_text_room;  // the longest label, the number, the line end
 constexpr std::size_t read_block_size = std::size_t{64} * 1024;

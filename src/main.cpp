@@ -1,10 +1,13 @@
-// Ostrel: converts a binary raster stack into an ascii stack.
+// Ostrel: converts a binary raster stack into an ascii stack, and back.
 //   Ostrel [--exact | --digits N] [--buffered] [--check] <input stack in binary format> <output stack in ascii format>
+//   Ostrel --to-single | --to-double <input stack in ascii format> <output stack in binary format>
 //   Ostrel --version | --help
-// Exit status: 0 done, 1 usage, 99 input unreadable, 98 input unrecognised or
-// short of its header's cells (--check), or output unwritable.
+// Exit status: 0 done, 1 usage, 99 input unreadable, 98 input unrecognised,
+// short of its header's cells (--check) or not an ascii stack (--to-*), or
+// output unwritable.
 
 #include "ascii_stack_writer.h"
+#include "binary_stack_writer.h"
 #include "platform_io.h"
 #include "progress.h"
 #include "stack_check.h"
@@ -51,27 +54,27 @@ bool is_option(const native_char* argument, const char* option) {
 
 constexpr const char* help_lines[] = {
     "Usage: Ostrel [--exact | --digits N] [--buffered] [--check] INPUT OUTPUT",
+    "       Ostrel --to-single | --to-double INPUT OUTPUT",
     "  --exact      every number in the fewest digits that read back exactly",
     "  --digits N   every number to N significant digits, 1 to 17 (default 6)",
     "  --buffered   hand lines over in blocks, not one at a time: faster",
     "  --check      fail (98) unless INPUT holds the cells its header counts",
-    "  --help       show this help and exit",
-    "  --version    show the version and exit",
+    "  --to-single  turn the ascii stack INPUT back into a binary stack of",
+    "  --to-double  single or double precision; alone, with no other option",
+    "  --help, --version   show this help or the version, and exit",
     "",
     "Converts the binary raster stack INPUT (single or double precision, found",
     "from its nodata_value of -9999) into the ascii stack OUTPUT: twelve labelled",
     "header lines, then one line per cell. An INPUT already in ascii form gives",
-    "an empty OUTPUT. INPUT and OUTPUT are always the last two arguments.",
-    "",
-    "INPUT and OUTPUT may be files, pipes, or - for standard input and output",
-    "(a file named - is ./-). An OUTPUT that is the INPUT is refused.",
+    "an empty OUTPUT. INPUT and OUTPUT are always the last two arguments: files,",
+    "pipes, or - for standard input and output (a file named - is ./-).",
     "",
     "Exit status:",
     "  0   converted (or --help, --version)",
     "  1   wrong arguments",
-    "  98  INPUT not recognised or failed --check; OUTPUT is INPUT or unwritable",
+    "  98  INPUT not recognised, failed --check or not an ascii stack (--to-*);",
+    "      OUTPUT is INPUT or unwritable",
     "  99  INPUT cannot be opened or read",
-    "",
     "While a conversion runs, progress shows on standard error if it is a",
     "terminal. Full manual: man Ostrel (on Windows, README.md beside Ostrel.exe).",
 };
@@ -104,16 +107,30 @@ int digits_in(const native_char* text) {
     return digits >= least_given_digits && digits <= most_given_digits ? digits : 0;
 }
 
+// The option, if any, that a conversion back to binary cannot take with it.
+const char* option_besides(bool exact, bool digits_given, bool buffered, bool check) {
+    return exact ? "--exact" : digits_given ? "--digits" : buffered ? "--buffered" : check ? "--check" : nullptr;
+}
+
 // The options before the two paths. The first fault ends the run with the
 // usage, after one line on standard error that names it; an argument that
 // is no option at all (no leading '-', or "-" alone) gets the usage alone.
+// binary_option is the --to-single or --to-double given, or nullptr.
 void read_options(native_char** first, native_char** last, text_style& style, int& digits, bool& buffered,
-                  bool& check) {
+                  bool& check, const char*& binary_option) {
     bool exact = false, digits_given = false;
     for (; first != last; ++first) {
         const native_char* argument = *first;
         const native_char* number = after_prefix(argument, "--digits=");
-        if (is_option(argument, "--buffered")) {
+        const char* to_binary = is_option(argument, "--to-single")   ? "--to-single"
+                                : is_option(argument, "--to-double") ? "--to-double"
+                                                                     : nullptr;
+        if (to_binary != nullptr) {
+            if (binary_option != nullptr && std::string(binary_option) == to_binary)
+                reject_option(std::string(to_binary) + " given twice");
+            if (binary_option != nullptr) reject_option("--to-single and --to-double cannot be combined");
+            binary_option = to_binary;
+        } else if (is_option(argument, "--buffered")) {
             if (buffered) reject_option("--buffered given twice");
             buffered = true;
         } else if (is_option(argument, "--check")) {
@@ -135,6 +152,9 @@ void read_options(native_char** first, native_char** last, text_style& style, in
             reject_option("unknown option " + printable_path(argument));
         }
         if (exact && digits_given) reject_option("--exact and --digits cannot be combined");
+        const char* besides = option_besides(exact, digits_given, buffered, check);
+        if (binary_option != nullptr && besides != nullptr)
+            reject_option(std::string(binary_option) + " and " + besides + " cannot be combined");
     }
     style = exact ? shortest_digits : digits_given ? given_digits : six_digits;
 }
@@ -164,20 +184,31 @@ void check_size(int input, const unsigned char (&probe)[probe_size], stack_preci
     if (!fault.empty()) fail_with(format_or_output_status, fault);
 }
 
-int run_converter(int argc, native_char** argv) {
-    if (argc == 2) answer_option(argv[1]);
-    if (argc < 3) print_usage(usage_status);
-    // The last two arguments are the paths, whatever they spell.
-    text_style style = six_digits;
-    int digits = 0;
-    bool buffered = false, check = false;
-    read_options(argv + 1, argv + argc - 2, style, digits, buffered, check);
-    const native_string input_path = argv[argc - 2];
-    const native_string output_path = argv[argc - 1];
+// The output, opened without truncating it and compared with the input as
+// open files, so that no spelling, link or redirection of the input is ever
+// emptied, and nothing can change between the check and the use. An output
+// that did not open has no identity either: one message for both.
+int open_output(int input, const native_string& output_path, output_mode mode) {
+    const bool to_standard_output = names_standard_stream(output_path);
+    int output = to_standard_output ? standard_output_file(mode) : open_output_file(output_path, mode);
+    file_relation relation = relation_between(input, output);
+    if (relation == same_file) fail(format_or_output_status, "output file is the same as input file ", output_path);
+    // Unable to tell is not proof that they differ: truncating could empty the input.
+    if (relation == relation_unknown) fail(format_or_output_status, "error opening output file ", output_path);
+    if (!to_standard_output && !empty_if_regular(output))
+        fail(format_or_output_status, "error opening output file ", output_path);
+    return output;
+}
 
+int open_input(const native_string& input_path) {
     int input = names_standard_stream(input_path) ? standard_input_file() : open_input_file(input_path);
     if (input == no_file) fail(input_status, "error opening input file ", input_path);
+    return input;
+}
 
+int convert_to_text(const native_string& input_path, const native_string& output_path, text_style style, int digits,
+                    bool buffered, bool check) {
+    int input = open_input(input_path);
     unsigned char probe[probe_size];
     recognition_result recognition = detect_stack_format(input, probe);
     if (recognition == recognition_read_failed) fail(input_status, "error reading input file ", input_path);
@@ -188,20 +219,8 @@ int run_converter(int argc, native_char** argv) {
     const std::uint64_t cells = binary ? expected_cells(probe, precision, check, input_path) : 0;
     if (binary && check) check_size(input, probe, precision, cells, input_path);
 
-    // The output is opened without truncating it and compared with the input
-    // as open files, so that no spelling, link or redirection of the input
-    // is ever emptied, and nothing can change between the check and the use.
-    // An output that did not open has no identity either: one message for both.
-    const bool to_standard_output = names_standard_stream(output_path);
-    int output = to_standard_output ? standard_output_file() : open_output_file(output_path);
-    file_relation relation = relation_between(input, output);
-    if (relation == same_file) fail(format_or_output_status, "output file is the same as input file ", output_path);
-    // Unable to tell is not proof that they differ: truncating could empty the input.
-    if (relation == relation_unknown) fail(format_or_output_status, "error opening output file ", output_path);
-    if (!to_standard_output && !empty_if_regular(output))
-        fail(format_or_output_status, "error opening output file ", output_path);
+    int output = open_output(input, output_path, text_output);
     start_progress(input, output, cells);
-
     conversion_result conversion = conversion_complete;
     std::uint64_t cells_written = 0, trailing_bytes = 0;
     if (binary)
@@ -221,6 +240,59 @@ int run_converter(int argc, native_char** argv) {
     }
     clear_progress();
     return 0;
+}
+
+// A binary stack is read as whole however many cells it holds: where the
+// conversion fails, a regular output is left empty, never cut short.
+[[noreturn]] void fail_emptied(int output, int status, const std::string& message) {
+    empty_if_regular(output);
+    fail_with(status, message);
+}
+
+// The header is read and checked before the output is opened, so that an
+// input that is no ascii stack never creates or empties it.
+int convert_to_binary(const native_string& input_path, const native_string& output_path,
+                      stack_precision precision) {
+    int input = open_input(input_path);
+    const std::string input_name = printable_path(input_path);
+    unsigned char header[probe_size] = {};
+    std::string fault;
+    text_stack_result result = read_text_header(input, precision, input_name, header, fault);
+    if (result == text_stack_read_failed) fail(input_status, "error reading input file ", input_path);
+    if (result == text_stack_fault) fail_with(format_or_output_status, fault);
+
+    int output = open_output(input, output_path, binary_output);
+    if (is_regular_file(output)) empty_on_interrupt(output);
+    std::uint64_t cells = 0;
+    header_count_fault(header, precision, input_name, cells);  // where it has no count, progress shows none
+    start_progress(input, output, cells);
+    result = write_binary_stack(input, output, precision, input_name, header, fault);
+    if (result == text_stack_read_failed)
+        fail_emptied(output, input_status, "error reading input file " + input_name);
+    if (result == text_stack_fault) fail_emptied(output, format_or_output_status, fault);
+    if (result == text_stack_write_failed)
+        fail_emptied(output, format_or_output_status, "error writing output file " + printable_path(output_path));
+    close_file(input);
+    // A close that fails has lost bytes, but the file can no longer be emptied.
+    if (!close_file(output)) fail(format_or_output_status, "error writing output file ", output_path);
+    clear_progress();
+    return 0;
+}
+
+int run_converter(int argc, native_char** argv) {
+    if (argc == 2) answer_option(argv[1]);
+    if (argc < 3) print_usage(usage_status);
+    // The last two arguments are the paths, whatever they spell.
+    text_style style = six_digits;
+    int digits = 0;
+    bool buffered = false, check = false;
+    const char* binary_option = nullptr;
+    read_options(argv + 1, argv + argc - 2, style, digits, buffered, check, binary_option);
+    const native_string input_path = argv[argc - 2];
+    const native_string output_path = argv[argc - 1];
+    if (binary_option == nullptr) return convert_to_text(input_path, output_path, style, digits, buffered, check);
+    const bool to_single = std::string(binary_option) == "--to-single";
+    return convert_to_binary(input_path, output_path, to_single ? single_precision : double_precision);
 }
 
 }  // namespace

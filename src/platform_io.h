@@ -20,16 +20,20 @@ constexpr int no_file = -1;
 // no_file for it as for any other failure.
 int open_input_file(const native_string& path);
 
-// For writing in text mode (LF becomes CR LF on Windows), created when
-// missing, shared with any other opener. An existing file keeps its bytes
-// until empty_if_regular: it may still turn out to be the input.
-int open_output_file(const native_string& path);
+// How an output is written: text (LF becomes CR LF on Windows) for an
+// ascii stack, binary, byte for byte, for a binary one.
+enum output_mode { text_output, binary_output };
 
-// Standard input, for "-": binary mode. Standard output, for "-": text
-// mode, as an output file is. Neither is opened, nor emptied later: the
-// shell that opened them chose whether to empty or append.
+// For writing in mode, created when missing, shared with any other opener.
+// An existing file keeps its bytes until empty_if_regular: it may still turn
+// out to be the input.
+int open_output_file(const native_string& path, output_mode mode);
+
+// Standard input, for "-": binary mode. Standard output, for "-": in mode,
+// as an output file is. Neither is opened, nor emptied later: the shell
+// that opened them chose whether to empty or append.
 int standard_input_file();
-int standard_output_file();
+int standard_output_file(output_mode mode);
 
 enum file_relation { different_files, same_file, relation_unknown };
 
@@ -112,6 +116,12 @@ long long regular_file_size(int file);
 // again with a longer size. A signal the parent had ignored stays ignored.
 void erase_on_interrupt(const char* text, std::size_t size);
 void stop_erase_on_interrupt();
+
+// From now on an interrupt (as above) first empties the regular file, so
+// that no part of a binary stack is left for a whole one, then ends the
+// process as it would have ended it. Writes through write_holding_interrupts
+// are never cut: the file is emptied before or after one.
+void empty_on_interrupt(int file);
 
 // The path as UTF-8 for messages; on POSIX the bytes exactly as given.
 std::string printable_path(const native_string& path);

@@ -18,6 +18,7 @@ bool is_directory(int file) {
 constexpr int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
 const char* interrupt_text;
 volatile std::sig_atomic_t interrupt_text_size;
+volatile std::sig_atomic_t emptied_on_interrupt = no_file;
 
 // Only async-signal-safe calls. The handler stays in place until it has
 // written the erase, so a second interrupt, however soon it comes, waits
@@ -27,6 +28,10 @@ volatile std::sig_atomic_t interrupt_text_size;
 // a shell sees 130 or 143, a batch system the signal. A process ended this way writes no coverage data: the console
 // tests check it.
 extern "C" void erase_and_end(int signal) {  // GCOVR_EXCL_START
+    if (emptied_on_interrupt != no_file) {
+        int emptied = ftruncate(emptied_on_interrupt, 0);
+        static_cast<void>(emptied);  // nothing else can be done about it either
+    }
     ssize_t written = write(STDERR_FILENO, interrupt_text, static_cast<std::size_t>(interrupt_text_size));
     static_cast<void>(written);  // nothing else can be done about a failed erase
     struct sigaction default_action {};
@@ -39,6 +44,18 @@ bool handled_here(int signal) {
     struct sigaction current {};
     sigaction(signal, nullptr, &current);
     return current.sa_handler == erase_and_end;
+}
+
+// Takes the interrupts whose action is still the default; one the parent
+// had ignored stays ignored.
+void handle_interrupts() {
+    struct sigaction erase {};  // its own signal is held off while it runs; another one erases again, harmlessly
+    erase.sa_handler = erase_and_end;
+    for (int signal : interrupts) {
+        struct sigaction previous {};
+        sigaction(signal, nullptr, &previous);
+        if (previous.sa_handler == SIG_DFL) sigaction(signal, &erase, nullptr);
+    }
 }
 
 }  // namespace
@@ -59,11 +76,14 @@ int open_input_file(const native_string& path) {
     return file;
 }
 
-int open_output_file(const native_string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666); }
+// POSIX files have one mode: text and binary are the same bytes.
+int open_output_file(const native_string& path, output_mode) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+}
 
 int standard_input_file() { return STDIN_FILENO; }
 
-int standard_output_file() { return STDOUT_FILENO; }
+int standard_output_file(output_mode) { return STDOUT_FILENO; }
 
 file_relation relation_between(int first, int second) {
     struct stat first_info {}, second_info {};
@@ -131,18 +151,20 @@ long long regular_file_size(int file) {
 void erase_on_interrupt(const char* text, std::size_t size) {
     interrupt_text = text;
     interrupt_text_size = static_cast<std::sig_atomic_t>(size);
-    struct sigaction erase {};  // its own signal is held off while it runs; another one erases again, harmlessly
-    erase.sa_handler = erase_and_end;
-    for (int signal : interrupts) {
-        struct sigaction previous {};
-        sigaction(signal, nullptr, &previous);
-        if (previous.sa_handler == SIG_DFL) sigaction(signal, &erase, nullptr);
-    }
+    handle_interrupts();
 }
 
+// The handler stays while a file is to be emptied; it then erases nothing.
 void stop_erase_on_interrupt() {
+    interrupt_text_size = 0;
+    if (emptied_on_interrupt != no_file) return;
     for (int signal : interrupts)
         if (handled_here(signal)) std::signal(signal, SIG_DFL);
+}
+
+void empty_on_interrupt(int file) {
+    emptied_on_interrupt = file;
+    handle_interrupts();
 }
 
 std::string printable_path(const native_string& path) { return path; }

@@ -75,13 +75,21 @@ BOOL WINAPI erase_and_pass_on(DWORD) {
 // then keeps it, so that no further write starts before the process ends.
 SRWLOCK whole_write_lock = SRWLOCK_INIT;
 bool finishing_writes_on_interrupt = false;
+volatile int emptied_on_interrupt = no_file;
 
-// The write under way finishes first; then the event goes on, to the
-// erase's handler where the status line shows (the two run in either
-// order) and to the system's handler, which ends the process.
+// The write under way finishes first, and the file to be emptied is
+// emptied; then the event goes on, to the erase's handler where the status
+// line shows (the two run in either order) and to the system's handler,
+// which ends the process.
 BOOL WINAPI finish_write_and_pass_on(DWORD) {
     AcquireSRWLockExclusive(&whole_write_lock);
+    if (emptied_on_interrupt != no_file) _chsize_s(emptied_on_interrupt, 0);
     return FALSE;
+}
+
+void finish_writes_on_interrupt() {
+    if (!finishing_writes_on_interrupt)
+        finishing_writes_on_interrupt = SetConsoleCtrlHandler(finish_write_and_pass_on, TRUE) != 0;
 }
 
 }  // namespace
@@ -103,8 +111,12 @@ int open_input_file(const native_string& path) {
     return file;
 }
 
-int open_output_file(const native_string& path) {
-    return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+namespace {
+int translation(output_mode mode) { return mode == text_output ? _O_TEXT : _O_BINARY; }
+}  // namespace
+
+int open_output_file(const native_string& path, output_mode mode) {
+    return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | translation(mode) | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
 
 // A closed standard stream gives no descriptor: no_file, as a failed open.
@@ -113,8 +125,8 @@ int standard_input_file() {
     return 0;
 }
 
-int standard_output_file() {
-    if (_setmode(1, _O_TEXT) == -1) return no_file;
+int standard_output_file(output_mode mode) {
+    if (_setmode(1, translation(mode)) == -1) return no_file;
     return 1;
 }
 
@@ -156,8 +168,7 @@ bool is_regular_file(int file) { return GetFileType(handle_of(file)) == FILE_TYP
 const std::size_t whole_pipe_write_size = 512;
 
 bool write_holding_interrupts(int file, const char* data, std::size_t count) {
-    if (!finishing_writes_on_interrupt)
-        finishing_writes_on_interrupt = SetConsoleCtrlHandler(finish_write_and_pass_on, TRUE) != 0;
+    finish_writes_on_interrupt();
     AcquireSRWLockExclusive(&whole_write_lock);
     bool written = write_all(file, data, count);
     ReleaseSRWLockExclusive(&whole_write_lock);
@@ -219,4 +230,9 @@ std::string printable_path(const native_string& path) {
         }
     }
     return text;
+}
+
+void empty_on_interrupt(int file) {
+    emptied_on_interrupt = file;
+    finish_writes_on_interrupt();
 }

@@ -23,16 +23,6 @@ std::string field_text(const unsigned char (&probe)[probe_size], stack_precision
     return std::string(text, end);
 }
 
-// 12000 as "12,000": a count a person reads at a glance.
-std::string grouped(std::uint64_t count) {
-    std::string digits = std::to_string(count), text;
-    for (std::size_t at = 0; at < digits.size(); ++at) {
-        if (at != 0 && (digits.size() - at) % 3 == 0) text += ',';
-        text += digits[at];
-    }
-    return text;
-}
-
 // "stack_ncols 50 × nrows 40 × numlevels 6"
 std::string counts_text(const unsigned char (&probe)[probe_size], stack_precision precision) {
     std::string text;
@@ -43,6 +33,15 @@ std::string counts_text(const unsigned char (&probe)[probe_size], stack_precisio
 }
 
 }  // namespace
+
+std::string grouped(std::uint64_t count) {
+    std::string digits = std::to_string(count), text;
+    for (std::size_t at = 0; at < digits.size(); ++at) {
+        if (at != 0 && (digits.size() - at) % 3 == 0) text += ',';
+        text += digits[at];
+    }
+    return text;
+}
 
 std::string header_count_fault(const unsigned char (&probe)[probe_size], stack_precision precision,
                                const std::string& path, std::uint64_t& cells) {

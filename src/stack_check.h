@@ -22,6 +22,9 @@ std::string cell_count_fault(const unsigned char (&probe)[probe_size], stack_pre
                              const std::string& path, std::uint64_t cells, std::uint64_t cells_held,
                              std::uint64_t trailing_bytes);
 
+// 12000 as "12,000": a count a person reads at a glance.
+std::string grouped(std::uint64_t count);
+
 // The cells and the trailing bytes a stack of file_size bytes holds.
 void cells_in_size(long long file_size, stack_precision precision, std::uint64_t& cells_held,
                    std::uint64_t& trailing_bytes);

@@ -14,7 +14,6 @@ namespace {
 
 constexpr std::size_t signature_buffer_size = 100;
 constexpr std::size_t signature_size = 4;
-constexpr double recognised_nodata_value = -9999.0;
 
 // Reads until count bytes have arrived or the file ends: the number of bytes
 // read, or -1 when a read failed with an error.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 // Empty until recognition, then "ascii", "single" or "double".
 extern std::string format_name;
@@ -24,6 +25,17 @@ constexpr std::size_t nodata_field_index = 5;
 // The start of the input that recognition reads: one double-precision
 // header, or a single-precision header and 12 cells.
 constexpr std::size_t probe_size = 96;
+
+// The ascii stack's header lines, in the header's order: each label and the
+// TAB before its number.
+constexpr std::string_view header_labels[header_field_count] = {
+    "stack_ncols\t", "nrows\t", "xll\t", "yll\t", "cellsize\t", "nodata_value\t",
+    "cnt\t",         "min\t",   "max\t", "sum\t", "average\t",  "numlevels\t",
+};
+
+// The nodata_value that recognises a binary stack, and that an ascii stack
+// must hold to become one.
+constexpr double recognised_nodata_value = -9999.0;
 
 constexpr std::size_t number_size(stack_precision precision) { return precision == single_precision ? 4 : 8; }
 

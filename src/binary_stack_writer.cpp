@@ -1,0 +1,200 @@
+#include "binary_stack_writer.h"
+
+#include "decimal_reader.h"
+#include "platform_io.h"
+#include "progress.h"
+#include "stack_check.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+// A line longer than the block is no number this reader takes.
+constexpr std::size_t read_block_size = std::size_t{64} * 1024;
+// As many bytes as a shown text keeps before it is cut.
+constexpr std::size_t shown_text_size = 40;
+
+char block[read_block_size];
+std::size_t line_start = 0, available = 0;
+bool input_ended = false;
+std::uint64_t line_number = 0, bytes_read = 0, cells_written = 0;
+
+enum line_result { line_found, no_more_lines, line_too_long, line_read_failed };
+
+// The next line in [first, last), without its LF or CR LF; the last line
+// need not end with one. Reads the input as the block empties.
+line_result next_line(int input, const char*& first, const char*& last) {
+    for (;;) {
+        const char* start = block + line_start;
+        const auto* end = static_cast<const char*>(std::memchr(start, '\n', available - line_start));
+        if (end == nullptr && input_ended && line_start < available) end = block + available;
+        if (end != nullptr) {
+            ++line_number;
+            line_start = std::min(available, static_cast<std::size_t>(end - block) + 1);
+            first = start;
+            last = end != start && end[-1] == '\r' ? end - 1 : end;
+            return line_found;
+        }
+        if (input_ended) return no_more_lines;
+        if (line_start == 0 && available == read_block_size) return line_too_long;
+        std::memmove(block, start, available - line_start);
+        available -= line_start;
+        line_start = 0;
+        long got = read_once(input, reinterpret_cast<unsigned char*>(block) + available, read_block_size - available);
+        if (got < 0) return line_read_failed;
+        input_ended = got == 0;
+        available += static_cast<std::size_t>(got);
+        bytes_read += static_cast<std::uint64_t>(got);
+        report_progress(cells_written, bytes_read);
+    }
+}
+
+// A text as a message quotes it: cut, with every byte that is not printable
+// ASCII, and the quote and backslash, written as an escape.
+std::string shown(const char* first, const char* last) {
+    static const char hex_digits[] = "0123456789abcdef";
+    std::string text = "\"";
+    for (const char* at = first; at != last && at != first + shown_text_size; ++at) {
+        auto byte = static_cast<unsigned char>(*at);
+        if (byte == '"' || byte == '\\')
+            text += std::string("\\") + *at;
+        else if (byte == '\t')
+            text += "\\t";
+        else if (byte >= 0x20 && byte < 0x7F)
+            text += *at;
+        else
+            text += std::string("\\x") + hex_digits[byte >> 4] + hex_digits[byte & 0xF];
+    }
+    return text + (last - first > static_cast<long>(shown_text_size) ? "...\"" : "\"");
+}
+
+std::string line_name(const std::string& input_name) { return "line " + grouped(line_number) + " of " + input_name; }
+
+// The fault of a line that should hold a number and does not; or, where the
+// line could not be had, of the input.
+std::string line_fault(line_result result, const char* first, const char* last, const std::string& input_name) {
+    if (result == line_too_long)
+        return line_name(input_name) + " is longer than " + grouped(read_block_size) +
+               " bytes, which no number is: " + shown(first, last);
+    return line_name(input_name) + " is not a number: " + shown(first, last);
+}
+
+// The bits of a number as the file holds them, little-endian.
+template <typename number>
+unsigned char* put_number(unsigned char* out, number value) {
+    using bits_type = std::conditional_t<sizeof(number) == 4, std::uint32_t, std::uint64_t>;
+    bits_type bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if constexpr (!host_is_little_endian) {
+        if constexpr (sizeof(number) == 4)
+            bits = __builtin_bswap32(bits);
+        else
+            bits = __builtin_bswap64(bits);
+    }
+    std::memcpy(out, &bits, sizeof bits);
+    return out + sizeof bits;
+}
+
+template <typename number>
+decimal_result read_decimal(const char* first, const char* last, number& value) {
+    if constexpr (sizeof(number) == 4)
+        return read_single(first, last, value);
+    else
+        return read_double(first, last, value);
+}
+
+template <typename number>
+std::string too_large_fault(const char* first, const char* last, const std::string& input_name) {
+    constexpr const char* precision_name = sizeof(number) == 4 ? "single precision" : "double precision";
+    return line_name(input_name) + ": " + shown(first, last) + " does not fit " + precision_name;
+}
+
+template <typename number>
+text_stack_result read_header(int input, const std::string& input_name, unsigned char (&header)[probe_size],
+                              std::string& fault) {
+    unsigned char* out = header;
+    for (std::string_view label : header_labels) {
+        const std::string expected = std::string(label.substr(0, label.size() - 1)) + ", a TAB and a number";
+        const char *first = nullptr, *last = nullptr;
+        line_result result = next_line(input, first, last);
+        if (result == line_read_failed) return text_stack_read_failed;
+        if (result == no_more_lines) {
+            fault = input_name + " ends before line " + grouped(line_number + 1) + ", which must be " + expected;
+            return text_stack_fault;
+        }
+        const std::string_view line(first, static_cast<std::size_t>(last - first));
+        const bool labelled = result == line_found && line.substr(0, label.size()) == label;
+        const char* number_text = first + label.size();
+        number value;
+        decimal_result read = labelled ? read_decimal(number_text, last, value) : not_a_number;
+        if (read == not_a_number) fault = line_name(input_name) + " is " + shown(first, last) + ", not " + expected;
+        if (read == too_large) fault = too_large_fault<number>(number_text, last, input_name);
+        if (read == decimal_read && out == header + nodata_field_index * sizeof(number) &&
+            value != recognised_nodata_value)
+            fault = "nodata_value of " + input_name + " is " + shown(number_text, last) + ", not -9999";
+        if (!fault.empty()) return text_stack_fault;
+        out = put_number(out, value);
+    }
+    return text_stack_read;
+}
+
+// Hands the numbers gathered in [first, last) over; a regular file with
+// interrupts held off, so that one empties the file only between writes.
+bool hand_over(int output, bool output_is_regular, const unsigned char* first, const unsigned char* last) {
+    const char* data = reinterpret_cast<const char*>(first);
+    auto size = static_cast<std::size_t>(last - first);
+    return output_is_regular ? write_holding_interrupts(output, data, size) : write_all(output, data, size);
+}
+
+template <typename number>
+text_stack_result write_cells(int input, int output, const std::string& input_name,
+                              const unsigned char (&header)[probe_size], std::string& fault) {
+    constexpr std::size_t write_block_size = std::size_t{64} * 1024;
+    static unsigned char numbers[write_block_size];
+    const bool output_is_regular = is_regular_file(output);
+    unsigned char* out = std::copy_n(header, header_field_count * sizeof(number), numbers);
+    std::uint64_t first_empty_line = 0;  // 0: none since the last number
+    for (;;) {
+        const char *first = nullptr, *last = nullptr;
+        line_result result = next_line(input, first, last);
+        if (result == line_read_failed) return text_stack_read_failed;
+        if (result == no_more_lines) break;
+        if (result == line_found && first == last) {
+            if (first_empty_line == 0) first_empty_line = line_number;
+            continue;
+        }
+        if (first_empty_line != 0) {  // an empty line with more after it
+            line_number = first_empty_line;
+            fault = line_fault(line_found, first, first, input_name);
+            return text_stack_fault;
+        }
+        number value;
+        decimal_result read = result == line_found ? read_decimal(first, last, value) : not_a_number;
+        if (read == too_large) fault = too_large_fault<number>(first, last, input_name);
+        if (read == not_a_number) fault = line_fault(result, first, last, input_name);
+        if (read != decimal_read) return text_stack_fault;
+        if (out == numbers + write_block_size) {
+            if (!hand_over(output, output_is_regular, numbers, out)) return text_stack_write_failed;
+            out = numbers;
+        }
+        out = put_number(out, value);
+        ++cells_written;
+    }
+    return hand_over(output, output_is_regular, numbers, out) ? text_stack_read : text_stack_write_failed;
+}
+
+}  // namespace
+
+text_stack_result read_text_header(int input, stack_precision precision, const std::string& input_name,
+                                   unsigned char (&header)[probe_size], std::string& fault) {
+    return precision == single_precision ? read_header<float>(input, input_name, header, fault)
+                                         : read_header<double>(input, input_name, header, fault);
+}
+
+text_stack_result write_binary_stack(int input, int output, stack_precision precision, const std::string& input_name,
+                                     const unsigned char (&header)[probe_size], std::string& fault) {
+    return precision == single_precision ? write_cells<float>(input, output, input_name, header, fault)
+                                         : write_cells<double>(input, output, input_name, header, fault);
+}
