@@ -38,7 +38,12 @@ line_result next_line(int input, const char*& first, const char*& last) {
             return line_found;
         }
         if (input_ended) return no_more_lines;
-        if (line_start == 0 && available == read_block_size) return line_too_long;
+        if (line_start == 0 && available == read_block_size) {  // its start, for the message
+            ++line_number;
+            first = block;
+            last = block + available;
+            return line_too_long;
+        }
         std::memmove(block, start, available - line_start);
         available -= line_start;
         line_start = 0;
@@ -77,7 +82,7 @@ std::string line_name(const std::string& input_name) { return "line " + grouped(
 std::string line_fault(line_result result, const char* first, const char* last, const std::string& input_name) {
     if (result == line_too_long)
         return line_name(input_name) + " is longer than " + grouped(read_block_size) +
-               " bytes, which no number is: " + shown(first, last);
+               " bytes, the longest line read as a number: " + shown(first, last);
     return line_name(input_name) + " is not a number: " + shown(first, last);
 }
 

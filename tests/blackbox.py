@@ -10,27 +10,27 @@ USAGE = ("converting stacks in Pelox binary format into stacks in ascii format\n
          "usage: Kindor <input stack in binary format> <output stack in ascii format>\n")
 VERSION = "Ostrel {version}\n"  # the version the build was given
 HELP = """Usage: Ostrel [--exact | --digits N] [--buffered] [--check] INPUT OUTPUT
+       Ostrel --to-single | --to-double INPUT OUTPUT
   --exact      every number in the fewest digits that read back exactly
   --digits N   every number to N significant digits, 1 to 17 (default 6)
   --buffered   hand lines over in blocks, not one at a time: faster
   --check      fail (98) unless INPUT holds the cells its header counts
-  --help       show this help and exit
-  --version    show the version and exit
+  --to-single  turn the ascii stack INPUT back into a binary stack of
+  --to-double  single or double precision; alone, with no other option
+  --help, --version   show this help or the version, and exit
 
 Converts the binary raster stack INPUT (single or double precision, found
 from its nodata_value of -9999) into the ascii stack OUTPUT: twelve labelled
 header lines, then one line per cell. An INPUT already in ascii form gives
-an empty OUTPUT. INPUT and OUTPUT are always the last two arguments.
-
-INPUT and OUTPUT may be files, pipes, or - for standard input and output
-(a file named - is ./-). An OUTPUT that is the INPUT is refused.
+an empty OUTPUT. INPUT and OUTPUT are always the last two arguments: files,
+pipes, or - for standard input and output (a file named - is ./-).
 
 Exit status:
   0   converted (or --help, --version)
   1   wrong arguments
-  98  INPUT not recognised or failed --check; OUTPUT is INPUT or unwritable
+  98  INPUT not recognised, failed --check or not an ascii stack (--to-*);
+      OUTPUT is INPUT or unwritable
   99  INPUT cannot be opened or read
-
 While a conversion runs, progress shows on standard error if it is a
 terminal. Full manual: man Ostrel (on Windows, README.md beside Ostrel.exe).
 """
@@ -140,6 +140,30 @@ CHECKED = {  # name: kind, stack, the fault --check finds in it as the file "in"
 CHECK_PASSES = {"every cell": ("d", FULL60), "no levels": ("d", counted(5, 4, 0)), "0 rows": ("d", counted(1e30, 0, 1)),
                 "-0 levels": ("d", counted(5, 4, -0.0)), "single, 4 × 3": ("f", counted(4, 3, 1, "f"))}
 def nodata(kind, value): return stack(kind, [1] * 12, HEADER[:5] + [value] + HEADER[6:])
+BACK = {"d": "--to-double", "f": "--to-single"}
+libc.strtof.restype, libc.strtod.restype = ctypes.c_float, ctypes.c_double
+def read_back(kind, texts):  # the C library's reading of each text: glibc rounds once, correctly
+    read = libc.strtof if kind == "f" else libc.strtod
+    return struct.pack(f"<{len(texts)}{kind}", *(read(t.encode(), None) for t in texts))
+def texts_back(kind, texts, eol="\n", last_eol="\n"):  # a text stack of the cells' texts, and its binary stack
+    text = D0_TEXT.replace("\n", eol) + eol.join(texts) + last_eol
+    return text.encode(), [BACK[kind], "in", "out"], 0, "", "", stack(kind) + read_back(kind, texts)
+def shortest(kind, value):  # the fewest %g digits that read back: a text as --exact writes it
+    return next(t for t in (printf_g(value, f"%.{p}g") for p in range(1, 18)) if read_back(kind, [t]) == stack(kind,
+                [value])[-struct.calcsize(kind):])
+def text_fault(text, message, kind="d"): return text.encode(), [BACK[kind], "in", "out"], 98, "", message + "\n", None
+def cell_fault(texts, message, kind="d", output=""):  # a fault after the header: the output, opened, left empty
+    return (D0_TEXT + "".join(t + "\n" for t in texts)).encode(), [BACK[kind], "in", "out"], 98, "", message + "\n", \
+        output
+ROUNDED_ONCE = {"f": ["1.00000005960464477550", "7.038531e-26", "1.0000000596046448", "1.00000017881393432617187499",
+                      "3.4028235677973366e38", "1.4e-45", "7.006e-46", "7.0064923e-46", "1e-46", "-0", "3.0e-39"],
+                "d": ["9007199254740993", "2.2250738585072011e-308", "4.9406564584124654e-324", "2.4703282292062328e-324",
+                      "2.4703282292062327e-324", "1.7976931348623158e308", "1e-400", "-0.0", "0.1", "1e23"]}
+SPELLINGS = ["3", "-0.5", "1.5e+06", "2E-3", "+1", ".5", "1.", "00012", "1e0005", "inf", "-INF", "Infinity", "1" * 40 + "e-30"]
+NANS = {"d": struct.pack("<4Q", *[0x7FF8 << 48, 0xFFF8 << 48] * 2), "f": struct.pack("<4I", *[0x7FC00000, 0xFFC00000] * 2)}
+LINES = D0_TEXT + "1\n" * 13
+THIRDS_BACK = texts_back("d", [repr(v) for v in THIRDS_CELLS])
+SHORTEST = {kind: texts_back(kind, [shortest(kind, v) for v in STYLED[kind]]) for kind in "df"}
 # group, name, input bytes (None: no file), argv or "FAULT [argv]", status, stdout, stderr, output (None: no file)
 CASES = [
     ("usage", "no arguments", None, [], 1, USAGE, "", None),
@@ -304,6 +328,88 @@ CASES = [
       for name in ("SIGINT", "SIGTERM", "SIGHUP")],
     ("stream", "--buffered, SIGINT while the output pipe is full: whole lines", HALVES,
      "SIGINT@random --buffered in /dev/stdout", -signal.SIGINT, ("prefix", HALVES_TEXT), "", None),
+    *[("binary", f"the example back to {kind}", text.encode(), [BACK[kind], "in", "out"], 0, "", "", data)
+      for kind, text, data in (("d", D2_TEXT, D2), ("f", S24_TEXT, S24))],
+    *[("binary", f"{kind}: {name} back to the same bytes", *texts_back(kind, [shortest(kind, v) for v in STYLED[kind]],
+                                                                         eol, last))
+      for kind in "df" for name, eol, last in (("shortest texts", "\n", "\n"), ("CR LF", "\r\n", "\r\n"),
+                                               ("no last line end", "\n", ""), ("empty lines at the end", "\n", "\n\n\r\n"))],
+    *[("binary", f"{kind}: {BACK[kind]} of --exact's text gives the same bytes", stack(kind, STYLED[kind]),
+       [["--exact", "in", "text"], [BACK[kind], "text", "out"]], 0, "", "", stack(kind, STYLED[kind])) for kind in "df"],
+    *[("binary", f"{kind}: six digits, back and again, give the same text", stack(kind, STYLED[kind]),
+       [["in", "text"], [BACK[kind], "text", "back"], ["back", "out"]], 0, "", "", listing(kind, stack(kind, STYLED[kind])))
+      for kind in "df"],
+    *[("binary", f"{kind}: to a pipe", stack(kind, STYLED[kind]), [["--exact", "in", "text"], [BACK[kind], "text", "-"]],
+       0, stack(kind, STYLED[kind]), "", None) for kind in "df"],
+    *[("binary", f"{kind}: from a pipe", SHORTEST[kind][0], [BACK[kind], "-", "out"], 0, "", "", SHORTEST[kind][-1])
+      for kind in "df"],
+    *[("binary", f"{kind}: rounded once, straight from the text", *texts_back(kind, ROUNDED_ONCE[kind])) for kind in "df"],
+    *[("binary", f"{kind}: every spelling strtod reads", *texts_back(kind, SPELLINGS)) for kind in "df"],
+    *[("binary", f"{kind}: nan, -nan, NaN, -NAN: quiet, signed, no payload", (D0_TEXT + "nan\n-nan\nNaN\n-NAN(12)\n").encode(),
+       [BACK[kind], "in", "out"], 0, "", "", stack(kind) + NANS[kind]) for kind in "df"],
+    ("binary", "a cell -9999 stays nodata", *texts_back("f", ["-9999", "-9999.0", "-9.999e3"])),
+    ("binary", "the header's own numbers, single", (LINES.replace("xll\t0.5", "xll\t1.00000005960464477550")).encode(),
+     ["--to-single", "in", "out"], 0, "", "", stack("f", [1] * 13, [2, 1, 1 + 2 ** -23] + HEADER[3:])),
+    ("binary", "same path", LINES.encode(), ["--to-double", "in", "in"], 98, "", SAME, "INPUT"),
+    ("binary", "an output that exists is replaced", LINES.encode(), ["--to-double", "in", "old"], 0, "", "",
+     stack("d", [1] * 13)),
+    ("binary", "a header fault keeps an old output", LINES.replace("cnt\t", "cnt ").encode(), ["--to-double", "in", "old"],
+     98, "", 'line 7 of in is "cnt 2", not cnt, a TAB and a number\n', "old"),
+    ("binary", "missing input", None, ["--to-single", "in", "out"], 99, "", unopened(), None),
+    ("binary", "a binary stack is no text", D2, ["--to-double", "in", "out"], 98, "",
+     'line 1 of in is "' + "\\x00" * 7 + "@" + "\\x00" * 6 + "\\xf0?" + "\\x00" * 6 + "\\xe0?" + "\\x00" * 6
+     + "\\xf8?" + "\\x00" * 6 + '\\xf0?...", not stack_ncols, a TAB and a number\n', None),
+    ("binary", "empty input", *text_fault("", "in ends before line 1, which must be stack_ncols, a TAB and a number")),
+    ("binary", "header cut after 5 lines", *text_fault("".join(D0_TEXT.splitlines(True)[:5]),
+                                                       "in ends before line 6, which must be nodata_value, a TAB and a number")),
+    *[("binary", f"header fault: {name}", *text_fault(LINES.replace(old, new, 1), message, kind))
+      for name, old, new, message, kind in (
+        ("a space for the TAB", "cnt\t", "cnt ", 'line 7 of in is "cnt 2", not cnt, a TAB and a number', "d"),
+        ("labels out of order", "xll\t0.5\nyll", "yll\t0.5\nxll", 'line 3 of in is "yll\\t0.5", not xll, a TAB and a number', "d"),
+        ("no number", "xll\t0.5", "xll\t", 'line 3 of in is "xll\\t", not xll, a TAB and a number', "d"),
+        ("a number and more", "min\t3", "min\t3 m", 'line 8 of in is "min\\t3 m", not min, a TAB and a number', "d"),
+        ("an upper-case label", "nrows", "NROWS", 'line 2 of in is "NROWS\\t1", not nrows, a TAB and a number', "d"),
+        ("a label alone", "sum\t7", "sum", 'line 10 of in is "sum", not sum, a TAB and a number', "d"),
+        ("nodata_value 0", "-9999", "0", 'nodata_value of in is "0", not -9999', "d"),
+        ("nodata_value -9999.5", "-9999", "-9999.5", 'nodata_value of in is "-9999.5", not -9999', "f"),
+        ("nodata_value nan", "-9999", "nan", 'nodata_value of in is "nan", not -9999', "f"),
+        ("max beyond single", "max\t4", "max\t1e39", 'line 9 of in: "1e39" does not fit single precision', "f"))],
+    ("binary", "nodata_value -9999.0 and -9.999e+03", (LINES.replace("-9999", "-9999.0")).encode(), ["--to-single", "in", "out"],
+     0, "", "", stack("f", [1] * 13)),
+    *[("binary", f"cell fault: {name}", *cell_fault(texts, message, kind)) for name, texts, message, kind in (
+        ("a decimal comma", ["1", "12,5"], 'line 14 of in is not a number: "12,5"', "d"),
+        ("1e39 in single", ["1", "2", "1e39"], 'line 15 of in: "1e39" does not fit single precision', "f"),
+        ("-3.5e38 in single", ["-3.5e38"], 'line 13 of in: "-3.5e38" does not fit single precision', "f"),
+        ("1e309 in double", ["1e309"], 'line 13 of in: "1e309" does not fit double precision', "d"),
+        ("hexadecimal", ["0x10"], 'line 13 of in is not a number: "0x10"', "d"),
+        ("a leading space", [" 1"], 'line 13 of in is not a number: " 1"', "d"),
+        ("a trailing space", ["1 "], 'line 13 of in is not a number: "1 "', "f"),
+        ("two signs", ["+-1"], 'line 13 of in is not a number: "+-1"', "d"),
+        ("a sign alone", ["-"], 'line 13 of in is not a number: "-"', "d"),
+        ("an exponent without digits", ["1e"], 'line 13 of in is not a number: "1e"', "d"),
+        ("two numbers", ["1\t2"], 'line 13 of in is not a number: "1\\t2"', "d"),
+        ("an empty line with more after it", ["1", "", "", "2"], 'line 14 of in is not a number: ""', "d"),
+        ("a line of 41 bytes and a control byte", ["\x01" + "9" * 40], 'line 13 of in is not a number: "\\x01' + "9" * 39 + '..."', "d"),
+        ("a quote and a backslash", ['"\\'], 'line 13 of in is not a number: "\\"\\\\"', "d"),
+        ("a line of 64 KiB", ["1" * 65536], 'line 13 of in is longer than 65,536 bytes, the longest line read as a '
+                                              'number: "' + "1" * 40 + '..."', "d"))],
+    ("binary", "a cell fault empties an old output", (D0_TEXT + "x\n").encode(), ["--to-double", "in", "old"], 98, "", 'line 13 of in is not a number: "x"\n', ""),
+    ("binary", "a cell fault after blocks are written: an empty output", (D0_TEXT + "0\n" * 100000 + "x\n").encode(),
+     ["--to-double", "in", "out"], 98, "", 'line 100,013 of in is not a number: "x"\n', ""),
+    ("binary", "CR LF, a cell fault after blocks are written: an empty output", (D0_TEXT + "0\r\n" * 100000 + "x\r\n").encode(),
+     ["--to-single", "in", "out"], 98, "", 'line 100,013 of in is not a number: "x"\n', ""),
+    ("binary", "read error mid-cells: an empty output", (D0_TEXT + "0\n" * 100000).encode(), "EIO=100000 --to-double in out",
+     99, "", NOT_READ, ""),
+    ("binary", "read error in the header: no output", LINES.encode(), "EIO=30 --to-double in out", 99, "", NOT_READ, None),
+    ("binary", "disk full mid-cells: an empty output", (D0_TEXT + "0\n" * 100000).encode(),
+     "ENOSPC=100000 --to-double in out", 98, "", NOT_WRITTEN, ""),
+    ("binary", "disk full at the first block", LINES.encode(), ["--to-double", "in", "/dev/full"], 98, "",
+     error("writing output", "/dev/full"), None),
+    ("binary", "reads and writes of 3 bytes", SHORTEST["d"][0], "SHORT=3 --to-double in out", 0, "", "", SHORTEST["d"][-1]),
+    ("binary", "closing the output fails", LINES.encode(), "close=2 --to-double in out", 98, "", NOT_WRITTEN,
+     stack("d", [1] * 13)),
+    *[("binary", f"{name} once blocks are written: an empty output", ("lines", 10_000_000), f"{name}@started --to-double in out",
+       -getattr(signal, name), "", "", "") for name in ("SIGINT", "SIGTERM", "SIGHUP")],
     ("large", "3 GiB ascii-form input", sparse(b"ncols 4\n"), None, 0, "", "", ""),
     ("large", "3 GiB stack as its own output", sparse(stack("d")), ["in", "in"], 98, "", SAME, "INPUT"),
     # console: standard error (and output, unless a slow pipe) on a terminal; "out" is the screen at the end,
@@ -350,6 +456,10 @@ CASES = [
      "", SHARE[2:], ("prefix", D0_TEXT + "0\n" * 8_000_000)),
     ("console", "Ctrl-C twice at once: a blank screen", zero_cells(8_000_000), "SIGINT*2@drawn", -signal.SIGINT,
      "", SHARE[2:], ("prefix", D0_TEXT + "0\n" * 8_000_000)),
+    ("console", "--to-double, FIFO in two halves: progress, then a blank screen", THIRDS_BACK[0],
+     ["--to-double", "slow-fifo", "out"], 0, "", PROGRESS, THIRDS_BACK[-1]),
+    ("console", "--to-double, Ctrl-C once blocks are written: an empty output", ("lines", 10_000_000),
+     "SIGINT@started --to-double in out", -signal.SIGINT, "", "", ""),
     ("console", "Ctrl-C before a line is drawn: nothing on the screen", zero_cells(8_000_000), "SIGINT@started",
      -signal.SIGINT, "", "^$", ("prefix", D0_TEXT + "0\n" * 8_000_000)),
 ]
@@ -446,7 +556,7 @@ def screen(text):
             row[column], column = character, column + 1
     return "\n".join("".join(row).rstrip() for row in lines)
 
-def skip_reason(data, argv, interrupt, fault, args):
+def skip_reason(group, data, argv, interrupt, fault, args):
     windows = args.eol == "\r\n"
     if fault and not args.shim: return "faults are injected by a shim preloaded with LD_PRELOAD, on Linux only"
     if fault and not args.guest_env_option and args.prefix: return "the preloaded shim would act on the prefix too"
@@ -461,18 +571,22 @@ def skip_reason(data, argv, interrupt, fault, args):
     if windows and {"/dev/stdin", "/dev/stdout", *FEEDS} & set(argv):
         return "Windows has no /dev/stdin or FIFOs"
     if windows and argv == ["-", "in"]: return "wine gives a redirected standard input no file index to compare"
+    if windows and interrupt and group != "console": return "wine turns only a console's SIGINT into a Ctrl-C"
     return ""
 
 def case_argv(argv):  # a case's argv column as its interrupt, its fault (each "" where none) and its arguments
     fault, argv = (argv.split()[0], argv.split()[1:] or None) if isinstance(argv, str) else ("", argv)
     interrupt, fault = (fault, "") if fault.startswith(("SIG", "timeout", "PAUSE")) else ("", fault)
-    return interrupt, fault, ["in", "out"] if argv is None else argv
+    return interrupt, fault, ["in", "out"] if argv is None else argv[-1] if steps_before(argv) else argv
+
+def steps_before(argv):  # the runs before the case's own, where its argv column is a list of runs
+    return argv[:-1] if isinstance(argv, list) and argv and isinstance(argv[0], list) else []
 
 def run_case(case, args, workdir):
     group, name, data, argv, status, out, err, expected = case
     env, exe, prefix = dict(os.environ), args.exe, list(args.prefix)
-    interrupt, fault, argv = case_argv(argv)
-    why = skip_reason(data, argv, interrupt, fault, args)
+    steps, (interrupt, fault, argv) = steps_before(argv), case_argv(argv)
+    why = skip_reason(group, data, argv, interrupt, fault, args)
     if why: return "skip", why
     if fault:
         preload = {"LD_PRELOAD": args.shim, "OSTREL_FAULT": fault}
@@ -483,8 +597,11 @@ def run_case(case, args, workdir):
     paths = argv[-2:]  # the input and the output are the last two arguments
     piped = paths[:1] in (["/dev/stdin"], ["-"]) and paths[1:] != ["in"]  # else stdin comes from the file "in"
     fifo = paths[0] if paths[:1] and paths[0] in FEEDS else None
-    source = os.path.join(workdir, "in" if not paths or paths[0] in ("/dev/stdin", "-") or fifo else paths[0])
+    source_paths = steps[0][-2:] if steps else paths  # a run of steps reads the first step's input
+    source = os.path.join(workdir, "in" if not source_paths or source_paths[0] in ("/dev/stdin", "-") or fifo else source_paths[0])
     if data == "dir": os.mkdir(source)
+    elif isinstance(data, tuple) and data[0] == "lines":  # a text stack of that many cells, all 0
+        with open(source, "w") as f: f.write(D0_TEXT + "0\n" * data[1])
     elif data is not None and not piped and not fifo:
         with open(source, "wb") as f: f.write(data[1] if isinstance(data, tuple) else data)
         if isinstance(data, tuple): os.truncate(source, 3 << 30 if data[0] == "sparse" else len(data[1]) + 8 * data[2])
@@ -499,9 +616,9 @@ def run_case(case, args, workdir):
     if "hard" in argv: os.link(os.path.join(workdir, "in"), os.path.join(workdir, "hard"))
     target = os.path.join(workdir, paths[1] if len(paths) > 1 else "out")
     existed, before = os.path.lexists(target), snapshot(source) if os.path.isfile(source) else None
-    eol = lambda text: text.replace("\n", args.eol).encode("utf-8", "surrogateescape")
-    want = None if expected is None else before if expected == "INPUT" else eol(expected) if isinstance(expected, str) \
-        else eol(expected[1])
+    eol = lambda text: text if isinstance(text, bytes) else text.replace("\n", args.eol).encode("utf-8", "surrogateescape")
+    want = None if expected is None else before if expected == "INPUT" else eol(expected) \
+        if isinstance(expected, (str, bytes)) else eol(expected[1])
     def output_matches(actual):  # ("prefix", text): whole lines of the text, from its start
         if not isinstance(expected, tuple) or expected[0] == "paused": return actual == want
         return bool(actual) and want.startswith(actual) and actual.endswith(eol("\n"))
@@ -520,6 +637,9 @@ def run_case(case, args, workdir):
         if args.eol == "\n" and progress_bytes(raw): problems.append(progress_bytes(raw))
         if expected is not None and not output_matches(snapshot(target)): problems.append("output differs")
         return ("fail", "; ".join(problems)) if problems else ("pass", "")
+    for step in steps:  # a conversion before the case's own, which must succeed
+        done = subprocess.run(prefix + [exe] + step, cwd=workdir, env=env, capture_output=True, timeout=60)
+        if done.returncode != 0: return "fail", f"{step}: status {done.returncode}, {done.stderr[:300]!r}"
     with open(source, "rb") if paths in (["/dev/stdin", "in"], ["-", "in"]) else open(os.devnull, "rb") as stdin:
         if interrupt:  # a signal at a random moment while a FIFO feeds it or once the output holds lines,
             name, when = interrupt.split("@")  # or the output's bytes during the FIFO's pause ("PAUSE@paused")
@@ -566,7 +686,7 @@ def main():
     args.prefix, args.eol = shlex.split(args.prefix), "\r\n" if args.eol == "crlf" else "\n"
     args.exe, args.shim, args.preloadable = (p and os.path.abspath(p) for p in (args.exe, args.shim, args.preloadable))
     args.sanitized = os.path.isfile(args.preloadable) and b"__asan_init" in open(args.preloadable, "rb").read()
-    runs = lambda case: not skip_reason(case[2], case_argv(case[3])[2], *case_argv(case[3])[:2], args)
+    runs = lambda case: not skip_reason(case[0], case[2], case_argv(case[3])[2], *case_argv(case[3])[:2], args)
     groups = list(dict.fromkeys(case[0] for case in CASES if not args.list_groups or runs(case)))
     if args.list_groups: return print("\n".join(groups))
     if not args.exe or not args.project_version: parser.error("--exe and --project-version are needed to run cases")
