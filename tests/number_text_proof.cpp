@@ -16,12 +16,21 @@
 //   doubles of the classes where that is hard (--digits on every 16th);
 //   and it must be std::to_chars's text, which it was before the converter
 //   had a shortest-digits algorithm of its own.
+// - the reader of --to-single and --to-double: every --exact and --digits 9
+//   text of the bit patterns, and every --exact and --digits 17 text of the
+//   seeded hard doubles, reads back to the same bits; on every six-digit
+//   text of the bit patterns, and on seeded decimal texts (1 to 40 digits,
+//   exponents across both ranges and past them, midpoints between two
+//   floats or two doubles cut to 9 to 40 digits and in full), it gives
+//   strtof's and strtod's bits, or says too large where they give infinity.
 // Splits the work over the machine's cores.
-//   number_text_proof [--float-stride N] [--doubles N] [--hard-doubles N] [--seed S]
+//   number_text_proof [--float-stride N] [--doubles N] [--hard-doubles N] [--decimal-texts N] [--seed S]
+#include "decimal_reader.h"
 #include "number_text.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cfloat>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -180,6 +189,39 @@ template <typename Real> void check_exact(Real value, bool with_digits) {
         std::printf("%a: %s: %s\n", static_cast<double>(value), exact_text(value).c_str(), fault.c_str());
 }
 
+template <typename Real> bool same_bits(Real first, Real second) { return std::memcmp(&first, &second, sizeof first) == 0; }
+
+template <typename Real> decimal_result read_text(const std::string& text, Real& value) {
+    if constexpr (sizeof(Real) == sizeof(float)) return read_single(text.data(), text.data() + text.size(), value);
+    else return read_double(text.data(), text.data() + text.size(), value);
+}
+
+// What is wrong with the reader on text against the C library, or "".
+template <typename Real> std::string reader_fault(const std::string& text) {
+    Real ours = 0, theirs = read_back<Real>(text);
+    decimal_result result = read_text(text, ours);
+    if (std::isinf(theirs) && std::isdigit(static_cast<unsigned char>(text.back())))
+        return result == too_large ? "" : "not too large";
+    return result == decimal_read && same_bits(ours, theirs) ? "" : "not the C library's bits";
+}
+
+template <typename Real> void report_reader(const std::string& text) {
+    std::string fault = reader_fault<Real>(text);
+    if (!fault.empty() && differences++ < 20)
+        std::printf("reading \"%s\" as %s: %s\n", text.c_str(), sizeof(Real) == 4 ? "single" : "double", fault.c_str());
+}
+
+// The --exact and the --digits 9 or 17 texts of value read back to its bits.
+template <typename Real> void check_reads_back(Real value) {
+    char digits[number_text_room];
+    std::string texts[] = {exact_text(value), {digits, given_digits_text(digits, value, sizeof(Real) == 4 ? 9 : 17)}};
+    for (const std::string& text : texts) {
+        Real back = 0;
+        if ((read_text(text, back) != decimal_read || !same_bits(back, value)) && differences++ < 20)
+            std::printf("%a: \"%s\" does not read back\n", static_cast<double>(value), text.c_str());
+    }
+}
+
 std::uint64_t next_random(std::uint64_t& state) {  // splitmix64
     std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
@@ -269,6 +311,33 @@ double hard_double(std::uint64_t& state, std::uint64_t index) {
     }
 }
 
+// A decimal text of 1 to 40 random digits, a point somewhere or none, an
+// exponent across both precisions' ranges and past them.
+std::string random_decimal(std::uint64_t& state) {
+    std::string text = next_random(state) & 1 ? "-" : "";
+    long long count = pick(state, 1, 40), point = pick(state, 0, count + 4);
+    for (long long i = 0; i < count; ++i) {
+        if (i == point) text += '.';
+        text += static_cast<char>('0' + next_random(state) % 10);
+    }
+    return text + (next_random(state) & 1 ? "e" : "E") + std::to_string(pick(state, -370, 330));
+}
+
+// The midpoint between a random finite value and the next one up, exactly,
+// cut to 9 to 40 significant digits (just below the midpoint, or at it) or
+// in full; a double's midpoint needs a long double of more than 53 bits.
+template <typename Real> std::string midpoint_text(std::uint64_t& state) {
+    using Wider = std::conditional_t<sizeof(Real) == 4, double, long double>;
+    std::uint64_t bits = next_random(state) & (sizeof(Real) == 4 ? 0x7F7FFFFFu : 0x7FEFFFFFFFFFFFFFu);
+    Real value;
+    std::memcpy(&value, &bits, sizeof value);
+    Wider middle = static_cast<Wider>(value) + (static_cast<Wider>(std::nextafter(value, Real(INFINITY))) - value) / 2;
+    int digits = next_random(state) % 4 == 0 ? 800 : static_cast<int>(pick(state, 9, 40));
+    char text[1200];
+    std::snprintf(text, sizeof text, "%.*Le", digits - 1, static_cast<long double>(middle));
+    return text;
+}
+
 template <typename Work>
 void on_every_core(Work work) {
     unsigned cores = std::thread::hardware_concurrency();
@@ -285,7 +354,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::uint64_t float_stride = 1021, double_count = 1000000, hard_count = 20000, seed = 20261207;
+    std::uint64_t float_stride = 1021, double_count = 1000000, hard_count = 20000, text_count = 1000000, seed = 20261207;
     if (argc > 1 && std::string(argv[1]) == "--to-chars-only") {
         to_chars_only = true;
         --argc;
@@ -297,9 +366,10 @@ int main(int argc, char** argv) {
         if (option == "--float-stride" && value > 0) float_stride = value;
         else if (option == "--doubles") double_count = value;
         else if (option == "--hard-doubles") hard_count = value;
+        else if (option == "--decimal-texts") text_count = value;
         else if (option == "--seed") seed = value;
-        else return std::fprintf(stderr, "usage: %s [--float-stride N] [--doubles N] [--hard-doubles N] [--seed S]\n",
-                                 argv[0]), 2;
+        else return std::fprintf(stderr, "usage: %s [--float-stride N] [--doubles N] [--hard-doubles N] "
+                                 "[--decimal-texts N] [--seed S]\n", argv[0]), 2;
     }
 
     auto start = std::chrono::steady_clock::now();
@@ -314,6 +384,11 @@ int main(int argc, char** argv) {
             std::memcpy(&value, &pattern, sizeof value);
             if (!to_chars_only) check(value, single_class);
             check_exact(value, !to_chars_only && checked % 64 == 0);
+            if (!to_chars_only) {
+                check_reads_back(value);
+                char six[number_text_room];
+                report_reader<float>(std::string(six, format_number(six, value)));
+            }
             ++checked;
         }
         singles += checked;
@@ -326,12 +401,29 @@ int main(int argc, char** argv) {
         std::uint64_t state = seed * 1000003u + core;
         for (std::uint64_t index = core; index < double_count; index += cores)
             check(double_of_class(state, index), static_cast<int>(index % 6));
-        for (std::uint64_t index = core; index < hard_count; index += cores)
-            check_exact(hard_double(state, index), !to_chars_only && index % 16 == 0);
+        for (std::uint64_t index = core; index < hard_count; index += cores) {
+            double value = hard_double(state, index);
+            check_exact(value, !to_chars_only && index % 16 == 0);
+            if (!to_chars_only && std::isfinite(value)) check_reads_back(value);
+        }
     });
     std::printf("double precision: %llu seeded values, and %llu for --exact and --digits (seed %llu), %.1f s\n",
                 static_cast<ull>(double_count), static_cast<ull>(hard_count), static_cast<ull>(seed),
                 seconds_since(start));
+    start = std::chrono::steady_clock::now();
+    on_every_core([&](unsigned core, unsigned cores) {
+        std::uint64_t state = seed * 1000033u + core;
+        for (std::uint64_t index = core; index < text_count && !to_chars_only; index += cores) {
+            std::string text = random_decimal(state);
+            report_reader<float>(text);
+            report_reader<double>(text);
+            report_reader<float>(midpoint_text<float>(state));
+            if (LDBL_MANT_DIG > 53) report_reader<double>(midpoint_text<double>(state));
+        }
+    });
+    std::printf("reader: %llu random decimal texts and %llu midpoints of each precision (%s), %.1f s\n",
+                static_cast<ull>(text_count), static_cast<ull>(text_count),
+                LDBL_MANT_DIG > 53 ? "doubles' too" : "no doubles': long double is double here", seconds_since(start));
     bool fast_enough = true;
     if (to_chars_only) std::printf("checked against std::to_chars only\n");
     for (int value_class = 0; value_class < class_count && !to_chars_only; ++value_class) {
