@@ -1,7 +1,11 @@
 // Drives recognition and conversion on arbitrary bytes and checks the result:
 // nothing written unless recognised as a binary stack, then 12 + N lines for
 // N complete cells, every one ending at a line end; number text as printf's.
+// Then reads the same bytes as an ascii stack, back to binary: where that
+// succeeds, one number for each line but the empty ones at the end, each
+// the C library's reading of its line.
 #include "ascii_stack_writer.h"
+#include "binary_stack_writer.h"
 #include "number_text.h"
 #include "stack_format.h"
 
@@ -9,11 +13,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 int file_holding(const std::uint8_t* data, std::size_t size) {
@@ -22,6 +28,52 @@ int file_holding(const std::uint8_t* data, std::size_t size) {
     if (!written || lseek(file, 0, SEEK_SET) != 0) std::abort();
     return file;
 }
+std::string contents(int file) {
+    std::string bytes(static_cast<std::size_t>(lseek(file, 0, SEEK_END)), '\0');
+    if (pread(file, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) std::abort();
+    return bytes;
+}
+
+// The lines of a text, without their LF or CR LF, and without the empty lines at its end.
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = std::min(text.find('\n', start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+        start = end + 1;
+    }
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    return lines;
+}
+
+// The number the file holds at index, as the C library reads the line's number, compared bit for bit; a NaN by
+// its sign, the only part of it text carries.
+bool holds_number(const std::string& binary, std::size_t index, stack_precision precision, const std::string& text) {
+    double ours = decode_number(reinterpret_cast<const unsigned char*>(binary.data()) + index * number_size(precision),
+                                precision);
+    double theirs = precision == single_precision ? std::strtof(text.c_str(), nullptr) : std::strtod(text.c_str(), nullptr);
+    if (std::isnan(theirs)) return std::isnan(ours) && std::signbit(ours) == (text[0] == '-');
+    return std::memcmp(&ours, &theirs, sizeof ours) == 0;
+}
+
+void check_back_to_binary(const std::uint8_t* data, std::size_t size, stack_precision precision) {
+    int input = file_holding(data, size), output = file_holding(nullptr, 0);
+    unsigned char header[probe_size];
+    std::string fault;
+    text_stack_result result = read_text_header(input, precision, "in", header, fault);
+    if (result == text_stack_read) result = write_binary_stack(input, output, precision, "in", header, fault);
+    if (result == text_stack_read_failed || result == text_stack_write_failed) std::abort();
+    if ((result == text_stack_fault) == fault.empty()) std::abort();
+    std::string binary = contents(output);
+    std::vector<std::string> lines = lines_of(std::string(reinterpret_cast<const char*>(data), size));
+    if (result == text_stack_read && binary.size() != lines.size() * number_size(precision)) std::abort();
+    for (std::size_t index = 0; result == text_stack_read && index < lines.size(); ++index)
+        if (!holds_number(binary, index, precision, lines[index].substr(lines[index].find('\t') + 1))) std::abort();
+    close(input);
+    close(output);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -61,5 +113,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     close(input);
     close(output);
+    check_back_to_binary(data, size, size % 2 == 0 ? double_precision : single_precision);
     return 0;
 }

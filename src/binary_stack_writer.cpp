@@ -194,6 +194,9 @@ text_stack_result write_cells(int input, int output, const std::string& input_na
 
 text_stack_result read_text_header(int input, stack_precision precision, const std::string& input_name,
                                    unsigned char (&header)[probe_size], std::string& fault) {
+    line_start = available = 0;
+    input_ended = false;
+    line_number = bytes_read = cells_written = 0;
     return precision == single_precision ? read_header<float>(input, input_name, header, fault)
                                          : read_header<double>(input, input_name, header, fault);
 }

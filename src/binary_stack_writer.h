@@ -10,8 +10,8 @@
 
 enum text_stack_result { text_stack_read, text_stack_fault, text_stack_read_failed, text_stack_write_failed };
 
-// Reads the twelve header lines (each its label, a TAB and a number) from
-// the start of the input and checks them: the labels in order, every number
+// Starts a conversion: reads the twelve header lines (each its label, a TAB
+// and a number) from the start of the input and checks them: the labels in order, every number
 // fit for the precision, and a nodata_value of -9999, without which the
 // result would not be recognised. The numbers go into header as the binary
 // stack holds them. A fault is one line about input_name in fault.
