@@ -116,6 +116,7 @@ def compare_rows(title, rows, runs, work, counted, size, count_cells):
             writes = f"{calls[0] / lines:.4f}" if calls else ""
         print(f"| {name} | {spread(wall[name])} | {spread(cpu[name])} | {ratio} | {per_line} | {writes} | "
               f"{memory[name]:.1f} |")
+    return wall
 
 def compare_styles(kind, stack, ostrel, floor, styles, runs, work, counted, count_cells):
     """Each style of number text against the floor of its own text, with od's
@@ -130,7 +131,7 @@ def compare_styles(kind, stack, ostrel, floor, styles, runs, work, counted, coun
     if size == 8 and shutil.which("od"):
         rows.append(("od -A n -v -t f8 -w8", ["/bin/sh", "-c", 'exec od -A n -v -t f8 -w8 "$0" > "$1"'], stack, False,
                      None))
-    compare_rows(f"{kind} stack, styles of number text", rows, runs, work, counted, size, count_cells)
+    if rows: compare_rows(f"{kind} stack, styles of number text", rows, runs, work, counted, size, count_cells)
 
 GDAL_TEXT = [shutil.which("gdal_translate") or "gdal_translate", "-q", "-of", "AAIGrid", "-co", "SIGNIFICANT_DIGITS=6"]
 
@@ -161,6 +162,55 @@ def check_gdal_agrees(vrt, cells, text, work):
         sys.exit(f"gdal_translate's text differs from Ostrel's: {len(theirs)} cells against {cells}, first difference "
                  f"at cell {differing}")
     print(f"gdal_translate's ASCII grid holds Ostrel's text for all {cells:,} cells")
+
+GDAL_BACK = [shutil.which("gdal_translate") or "gdal_translate", "-q", "--config", "AAIGRID_DATATYPE", "Float64",
+             "-of", "ENVI", "-ot", "Float64"]
+
+def ascii_grid(text, ncols, work):
+    """The text's cells as an ASCII grid, stack_ncols to a row, whole rows only: GDAL's input for the same cells."""
+    with open(text) as f: cells = [line.rstrip("\n") for line in f][12:]
+    rows, grid = len(cells) // ncols, os.path.join(work, "grid.asc")
+    with open(grid, "w") as f:
+        f.write(f"ncols {ncols}\nnrows {rows}\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n")
+        f.writelines(" ".join(cells[row * ncols:(row + 1) * ncols]) + "\n" for row in range(rows))
+    return grid, rows * ncols
+
+def check_gdal_reads_back(grid, cells, back, work):
+    """GDAL's raw Float64 cells must be the double stack Ostrel wrote back, cell for cell."""
+    raw = os.path.join(work, "gdal.bin")
+    timed(GDAL_BACK + [grid, raw])
+    theirs, ours = array.array("d"), array.array("d")
+    with open(raw, "rb") as f: theirs.frombytes(f.read())
+    with open(back, "rb") as f: ours.frombytes(f.read()[12 * 8:(12 + cells) * 8])
+    if sys.byteorder != "little": theirs.byteswap(), ours.byteswap()
+    if theirs.tobytes() != ours.tobytes(): sys.exit("gdal_translate's cells differ from Ostrel --to-double's")
+    print(f"gdal_translate's Float64 cells are Ostrel --to-double's for all {cells:,} cells")
+
+def compare_back(kind, stack, ostrel, binary_floor, runs, work, counted, count_cells):
+    """--to-single or --to-double on the stack's six-digit and --exact texts, against the floor of reading each
+    line with std::from_chars and gdal_translate's ASCII grid to raw Float64; --exact's text must come back as
+    the very stack. Returns the ratios to the floor and to GDAL."""
+    size = 8 if kind.endswith("double") else 4
+    option, ratios = "--to-double" if size == 8 else "--to-single", {}
+    with open(stack, "rb") as f: ncols = int(struct.unpack("<" + ("d" if size == 8 else "f"), f.read(size))[0])
+    for style in ("", "--exact"):
+        text, back = os.path.join(work, "back.txt"), os.path.join(work, "back.stack")
+        timed([ostrel, *style.split(), stack, text])
+        timed([ostrel, option, text, back])
+        if style and not filecmp.cmp(stack, back, shallow=False): sys.exit(f"{option} of --exact's text is not {kind}")
+        rows = [(f"Ostrel {option}", [ostrel, option], text, True, "floor"),
+                ("floor", [binary_floor, option], text, True, None)]
+        if shutil.which("gdal_translate"):
+            grid, cells = ascii_grid(text, ncols, work)
+            if size == 8: check_gdal_reads_back(grid, cells, back, work)
+            rows += [("gdal_translate -of ENVI -ot Float64", GDAL_BACK, grid, False, None),
+                     (f"Ostrel {option} ", [ostrel, option], text, False, "gdal_translate -of ENVI -ot Float64")]
+        wall = compare_rows(f"{kind} stack, its {style or 'six-digit'} text back to binary", rows, runs, work, counted,
+                            size, count_cells)
+        for name, divisor in ((f"Ostrel {option}", "floor"), (f"Ostrel {option} ", rows[-2][0])):
+            if divisor in wall: ratios[(kind, style or "six digits", divisor)] = statistics.median(
+                [o / d for o, d in zip(wall[name], wall[divisor])])
+    return ratios
 
 def compare_buffered(kind, stack, programs, runs, work, counted, count_cells):
     """--buffered against the buffered writer, the default and its floor, and gdal_translate where installed."""
@@ -289,7 +339,8 @@ def main():
     if args.instructions_only and not counted: sys.exit("--instructions-only needs valgrind")
     if counted:
         with tempfile.TemporaryDirectory(dir=os.environ.get("OSTREL_BENCH_DIR")) as work:
-            counts = {name: path for name, path in programs.items() if name.startswith("Ostrel") or name == "floor"}
+            counts = {name: path for name, path in programs.items()
+                      if name.startswith("Ostrel") or name == "floor"}
             within = print_instructions(instructions_a_line(counts, args.instruction_cells, work),
                                         args.instruction_cells, args.budget)
             # --buffered changes the writes, not the text: the styles are counted without it.
@@ -313,12 +364,21 @@ def main():
                            cells)
             if kind.endswith("double"): compare_buffered(kind, stack, programs, args.runs, work, counted, cells)
             os.remove(stack)
+        back_ratios = {}
+        for kind, typecode in (("double", "d"), ("single", "f")):
+            stack = os.path.join(work, kind + ".stack")
+            make_stack(stack, typecode, args.cells, 7)
+            back_ratios.update(compare_back(kind, stack, programs["Ostrel"], os.path.join(bins, "bench", "bench_binary_floor"),
+                                            args.runs, work, counted, min(args.instruction_cells, args.cells)))
+            os.remove(stack)
         started = startup(programs, os.path.join(here, "..", "examples", "example_double.stack"), work)
         large_rss = None
         if args.large:
             stack = os.path.join(work, "large.stack")
             make_stack(stack, "d", args.large, 8)
             large_rss = timed([programs["Ostrel"], stack, os.path.join(work, "large.txt")])[1]
+            os.remove(stack)
+            large_back_rss = timed([programs["Ostrel"], "--to-double", os.path.join(work, "large.txt"), stack])[1]
     print("\nstart-up on the 112-byte example, median (min-max) of 100 alternated: " +
           ", ".join(f"{name} {ms:.2f} ms ({low:.2f}-{high:.2f})" for name, (ms, low, high) in started.items()))
     print("\ntargets")
@@ -339,8 +399,13 @@ def main():
         if name != "true":
             over = started[name][0] - started["true"][0]
             print(f"- start-up, {name}: {over:+.2f} ms over true (within 3: {verdict(over <= 3)})")
+    for (kind, style, divisor), ratio in back_ratios.items():
+        limit = 1.2 if divisor == "floor" else 0.5
+        print(f"- back to binary, {kind}, {style} text: Ostrel/{divisor} wall {ratio:.3f} (at most {limit}: "
+              f"{verdict(ratio <= limit)})")
     if large_rss is not None:
-        print(f"- {args.large:,} cells: peak RSS {large_rss:.1f} MiB (at most 4: {verdict(large_rss <= 4)})")
+        print(f"- {args.large:,} cells: peak RSS {large_rss:.1f} MiB (at most 4: {verdict(large_rss <= 4)}); back to "
+              f"binary {large_back_rss:.1f} MiB (at most 4: {verdict(large_back_rss <= 4)})")
     sys.exit(0 if within else 1)  # only the instruction budget, which cannot flake, fails the run
 
 if __name__ == "__main__":
