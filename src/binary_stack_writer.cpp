@@ -116,30 +116,44 @@ std::string too_large_fault(const char* first, const char* last, const std::stri
     return line_name(input_name) + ": " + shown(first, last) + " does not fit " + precision_name;
 }
 
+// What a header line must be, for a message.
+std::string header_line_wanted(std::string_view label) {
+    return std::string(label.substr(0, label.size() - 1)) + ", a TAB and a number";
+}
+
+// One header line: its label and the TAB, then a number of the precision;
+// the nodata_value's must be -9999.
+template <typename number>
+text_stack_result read_header_line(int input, std::string_view label, const std::string& input_name, number& value,
+                                   std::string& fault) {
+    const char *first = nullptr, *last = nullptr;
+    line_result result = next_line(input, first, last);
+    if (result == line_read_failed) return text_stack_read_failed;
+    if (result == no_more_lines) {
+        fault = input_name + " ends before line " + grouped(line_number + 1) + ", which must be " +
+                header_line_wanted(label);
+        return text_stack_fault;
+    }
+    const std::string_view line(first, static_cast<std::size_t>(last - first));
+    const bool labelled = result == line_found && line.substr(0, label.size()) == label;
+    const char* number_text = first + label.size();
+    decimal_result read = labelled ? read_decimal(number_text, last, value) : not_a_number;
+    if (read == not_a_number)
+        fault = line_name(input_name) + " is " + shown(first, last) + ", not " + header_line_wanted(label);
+    if (read == too_large) fault = too_large_fault<number>(number_text, last, input_name);
+    if (read == decimal_read && label == header_labels[nodata_field_index] && value != recognised_nodata_value)
+        fault = "nodata_value of " + input_name + " is " + shown(number_text, last) + ", not -9999";
+    return fault.empty() ? text_stack_read : text_stack_fault;
+}
+
 template <typename number>
 text_stack_result read_header(int input, const std::string& input_name, unsigned char (&header)[probe_size],
                               std::string& fault) {
     unsigned char* out = header;
     for (std::string_view label : header_labels) {
-        const std::string expected = std::string(label.substr(0, label.size() - 1)) + ", a TAB and a number";
-        const char *first = nullptr, *last = nullptr;
-        line_result result = next_line(input, first, last);
-        if (result == line_read_failed) return text_stack_read_failed;
-        if (result == no_more_lines) {
-            fault = input_name + " ends before line " + grouped(line_number + 1) + ", which must be " + expected;
-            return text_stack_fault;
-        }
-        const std::string_view line(first, static_cast<std::size_t>(last - first));
-        const bool labelled = result == line_found && line.substr(0, label.size()) == label;
-        const char* number_text = first + label.size();
-        number value;
-        decimal_result read = labelled ? read_decimal(number_text, last, value) : not_a_number;
-        if (read == not_a_number) fault = line_name(input_name) + " is " + shown(first, last) + ", not " + expected;
-        if (read == too_large) fault = too_large_fault<number>(number_text, last, input_name);
-        if (read == decimal_read && out == header + nodata_field_index * sizeof(number) &&
-            value != recognised_nodata_value)
-            fault = "nodata_value of " + input_name + " is " + shown(number_text, last) + ", not -9999";
-        if (!fault.empty()) return text_stack_fault;
+        number value = 0;
+        text_stack_result result = read_header_line(input, label, input_name, value, fault);
+        if (result != text_stack_read) return result;
         out = put_number(out, value);
     }
     return text_stack_read;
