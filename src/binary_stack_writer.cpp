@@ -86,34 +86,37 @@ std::string line_fault(line_result result, const char* first, const char* last, 
     return line_name(input_name) + " is not a number: " + shown(first, last);
 }
 
-// The bits of a number as the file holds them, little-endian.
-template <typename number>
-unsigned char* put_number(unsigned char* out, number value) {
-    using bits_type = std::conditional_t<sizeof(number) == 4, std::uint32_t, std::uint64_t>;
+// The bits of a number as the file holds them, little-endian. Kept as bits
+// from the reader on: a float widened to double and back could lose a NaN's
+// sign on a processor that makes every NaN it converts the same.
+template <typename bits_type, typename number>
+void put_bits(unsigned char* out, number value) {
     bits_type bits;
     std::memcpy(&bits, &value, sizeof bits);
-    if constexpr (!host_is_little_endian) {
-        if constexpr (sizeof(number) == 4)
-            bits = __builtin_bswap32(bits);
-        else
-            bits = __builtin_bswap64(bits);
-    }
+    if constexpr (!host_is_little_endian && sizeof bits == 4) bits = __builtin_bswap32(bits);
+    if constexpr (!host_is_little_endian && sizeof bits == 8) bits = __builtin_bswap64(bits);
     std::memcpy(out, &bits, sizeof bits);
-    return out + sizeof bits;
 }
 
-template <typename number>
-decimal_result read_decimal(const char* first, const char* last, number& value) {
-    if constexpr (sizeof(number) == 4)
-        return read_single(first, last, value);
-    else
-        return read_double(first, last, value);
+// Reads the number in [first, last) in the precision and, where it is one,
+// puts its bytes at out.
+decimal_result read_number_into(stack_precision precision, const char* first, const char* last, unsigned char* out) {
+    if (precision == single_precision) {
+        float value = 0;
+        decimal_result result = read_single(first, last, value);
+        put_bits<std::uint32_t>(out, value);
+        return result;
+    }
+    double value = 0;
+    decimal_result result = read_double(first, last, value);
+    put_bits<std::uint64_t>(out, value);
+    return result;
 }
 
-template <typename number>
-std::string too_large_fault(const char* first, const char* last, const std::string& input_name) {
-    constexpr const char* precision_name = sizeof(number) == 4 ? "single precision" : "double precision";
-    return line_name(input_name) + ": " + shown(first, last) + " does not fit " + precision_name;
+std::string too_large_fault(stack_precision precision, const char* first, const char* last,
+                            const std::string& input_name) {
+    return line_name(input_name) + ": " + shown(first, last) + " does not fit " +
+           (precision == single_precision ? "single precision" : "double precision");
 }
 
 // What a header line must be, for a message.
@@ -121,11 +124,10 @@ std::string header_line_wanted(std::string_view label) {
     return std::string(label.substr(0, label.size() - 1)) + ", a TAB and a number";
 }
 
-// One header line: its label and the TAB, then a number of the precision;
-// the nodata_value's must be -9999.
-template <typename number>
-text_stack_result read_header_line(int input, std::string_view label, const std::string& input_name, number& value,
-                                   std::string& fault) {
+// One header line: its label and the TAB, then a number of the precision,
+// put at out; the nodata_value's must be -9999.
+text_stack_result read_header_line(int input, stack_precision precision, std::string_view label,
+                                   const std::string& input_name, unsigned char* out, std::string& fault) {
     const char *first = nullptr, *last = nullptr;
     line_result result = next_line(input, first, last);
     if (result == line_read_failed) return text_stack_read_failed;
@@ -137,26 +139,14 @@ text_stack_result read_header_line(int input, std::string_view label, const std:
     const std::string_view line(first, static_cast<std::size_t>(last - first));
     const bool labelled = result == line_found && line.substr(0, label.size()) == label;
     const char* number_text = first + label.size();
-    decimal_result read = labelled ? read_decimal(number_text, last, value) : not_a_number;
+    decimal_result read = labelled ? read_number_into(precision, number_text, last, out) : not_a_number;
     if (read == not_a_number)
         fault = line_name(input_name) + " is " + shown(first, last) + ", not " + header_line_wanted(label);
-    if (read == too_large) fault = too_large_fault<number>(number_text, last, input_name);
-    if (read == decimal_read && label == header_labels[nodata_field_index] && value != recognised_nodata_value)
+    if (read == too_large) fault = too_large_fault(precision, number_text, last, input_name);
+    if (read == decimal_read && label == header_labels[nodata_field_index] &&
+        decode_number(out, precision) != recognised_nodata_value)
         fault = "nodata_value of " + input_name + " is " + shown(number_text, last) + ", not -9999";
     return fault.empty() ? text_stack_read : text_stack_fault;
-}
-
-template <typename number>
-text_stack_result read_header(int input, const std::string& input_name, unsigned char (&header)[probe_size],
-                              std::string& fault) {
-    unsigned char* out = header;
-    for (std::string_view label : header_labels) {
-        number value = 0;
-        text_stack_result result = read_header_line(input, label, input_name, value, fault);
-        if (result != text_stack_read) return result;
-        out = put_number(out, value);
-    }
-    return text_stack_read;
 }
 
 // Hands the numbers gathered in [first, last) over; a regular file with
@@ -167,13 +157,35 @@ bool hand_over(int output, bool output_is_regular, const unsigned char* first, c
     return output_is_regular ? write_holding_interrupts(output, data, size) : write_all(output, data, size);
 }
 
-template <typename number>
-text_stack_result write_cells(int input, int output, const std::string& input_name,
-                              const unsigned char (&header)[probe_size], std::string& fault) {
-    constexpr std::size_t write_block_size = std::size_t{64} * 1024;
+// The fault of a cell line that holds no number of the precision.
+std::string cell_fault(stack_precision precision, line_result result, const char* first, const char* last,
+                       decimal_result read, const std::string& input_name) {
+    return read == too_large ? too_large_fault(precision, first, last, input_name)
+                             : line_fault(result, first, last, input_name);
+}
+
+}  // namespace
+
+text_stack_result read_text_header(int input, stack_precision precision, const std::string& input_name,
+                                   unsigned char (&header)[probe_size], std::string& fault) {
+    line_start = available = 0;
+    input_ended = false;
+    line_number = bytes_read = cells_written = 0;
+    for (std::size_t field = 0; field < header_field_count; ++field) {
+        text_stack_result result = read_header_line(input, precision, header_labels[field], input_name,
+                                                    header + field * number_size(precision), fault);
+        if (result != text_stack_read) return result;
+    }
+    return text_stack_read;
+}
+
+text_stack_result write_binary_stack(int input, int output, stack_precision precision, const std::string& input_name,
+                                     const unsigned char (&header)[probe_size], std::string& fault) {
+    constexpr std::size_t write_block_size = std::size_t{64} * 1024;  // a whole number of either precision's
     static unsigned char numbers[write_block_size];
+    const std::size_t size = number_size(precision);
     const bool output_is_regular = is_regular_file(output);
-    unsigned char* out = std::copy_n(header, header_field_count * sizeof(number), numbers);
+    unsigned char* out = std::copy_n(header, header_field_count * size, numbers);
     std::uint64_t first_empty_line = 0;  // 0: none since the last number
     for (;;) {
         const char *first = nullptr, *last = nullptr;
@@ -189,34 +201,17 @@ text_stack_result write_cells(int input, int output, const std::string& input_na
             fault = line_fault(line_found, first, first, input_name);
             return text_stack_fault;
         }
-        number value;
-        decimal_result read = result == line_found ? read_decimal(first, last, value) : not_a_number;
-        if (read == too_large) fault = too_large_fault<number>(first, last, input_name);
-        if (read == not_a_number) fault = line_fault(result, first, last, input_name);
-        if (read != decimal_read) return text_stack_fault;
         if (out == numbers + write_block_size) {
             if (!hand_over(output, output_is_regular, numbers, out)) return text_stack_write_failed;
             out = numbers;
         }
-        out = put_number(out, value);
+        decimal_result read = result == line_found ? read_number_into(precision, first, last, out) : not_a_number;
+        if (read != decimal_read) {
+            fault = cell_fault(precision, result, first, last, read, input_name);
+            return text_stack_fault;
+        }
+        out += size;
         ++cells_written;
     }
     return hand_over(output, output_is_regular, numbers, out) ? text_stack_read : text_stack_write_failed;
-}
-
-}  // namespace
-
-text_stack_result read_text_header(int input, stack_precision precision, const std::string& input_name,
-                                   unsigned char (&header)[probe_size], std::string& fault) {
-    line_start = available = 0;
-    input_ended = false;
-    line_number = bytes_read = cells_written = 0;
-    return precision == single_precision ? read_header<float>(input, input_name, header, fault)
-                                         : read_header<double>(input, input_name, header, fault);
-}
-
-text_stack_result write_binary_stack(int input, int output, stack_precision precision, const std::string& input_name,
-                                     const unsigned char (&header)[probe_size], std::string& fault) {
-    return precision == single_precision ? write_cells<float>(input, output, input_name, header, fault)
-                                         : write_cells<double>(input, output, input_name, header, fault);
 }

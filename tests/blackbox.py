@@ -105,7 +105,14 @@ BAD_OPTIONS = {  # the options before "in out", and the one line on standard err
     "--digits": DIGITS, "--digits=": DIGITS, "--digits=0": DIGITS + ", not 0", "--exact --exact": "--exact given twice",
     "--check --buffered --check": "--check given twice", "--digits=3 --digits 4": "--digits given twice",
     "--buffered --digits 5 --buffered": "--buffered given twice",
-    "--exact --digits 4": COMBINED, "--digits=4 --exact": COMBINED, "a": "", "-": "", "'' --exakt": ""}  # usage alone
+    "--exact --digits 4": COMBINED, "--digits=4 --exact": COMBINED,
+    "--to-single --to-single": "--to-single given twice", "--to-double --to-double": "--to-double given twice",
+    "--to-double --to-single": "--to-single and --to-double cannot be combined",
+    "--to-single --to-double": "--to-single and --to-double cannot be combined",
+    **{options: f"{to} and {other} cannot be combined" for options, to, other in (
+        ("--to-single --exact", "--to-single", "--exact"), ("--digits=3 --to-double", "--to-double", "--digits"),
+        ("--to-double --buffered", "--to-double", "--buffered"), ("--check --to-single", "--to-single", "--check"))},
+    "--to-singles": "unknown option --to-singles", "a": "", "-": "", "'' --exakt": ""}  # usage alone
 LONG = [i / 3 + 0.1 for i in range(16500)]  # at 17 digits, a block's text fills the gathered lines before it ends
 def counted(ncols, nrows, levels, kind="d", cells=None):  # a stack whose header counts its cells, or holds cells
     cells = range(int(ncols * nrows * levels)) if cells is None else [1] * cells
@@ -382,6 +389,8 @@ CASES = [
         ("-3.5e38 in single", ["-3.5e38"], 'line 13 of in: "-3.5e38" does not fit single precision', "f"),
         ("1e309 in double", ["1e309"], 'line 13 of in: "1e309" does not fit double precision', "d"),
         ("hexadecimal", ["0x10"], 'line 13 of in is not a number: "0x10"', "d"),
+        ("hexadecimal, upper case", ["-0X1p3"], 'line 13 of in is not a number: "-0X1p3"', "f"),
+        ("an empty line with more after it, single", ["", "x"], 'line 13 of in is not a number: ""', "f"),
         ("a leading space", [" 1"], 'line 13 of in is not a number: " 1"', "d"),
         ("a trailing space", ["1 "], 'line 13 of in is not a number: "1 "', "f"),
         ("two signs", ["+-1"], 'line 13 of in is not a number: "+-1"', "d"),
