@@ -156,21 +156,60 @@ def texts_back(kind, texts, eol="\n", last_eol="\n"):  # a text stack of the cel
     text = D0_TEXT.replace("\n", eol) + eol.join(texts) + last_eol
     return text.encode(), [BACK[kind], "in", "out"], 0, "", "", stack(kind) + read_back(kind, texts)
 def shortest(kind, value):  # the fewest %g digits that read back: a text as --exact writes it
-    return next(t for t in (printf_g(value, f"%.{p}g") for p in range(1, 18)) if read_back(kind, [t]) == stack(kind,
-                [value])[-struct.calcsize(kind):])
+    bits = stack(kind, [value])[-struct.calcsize(kind):]
+    return next(t for t in (printf_g(value, f"%.{p}g") for p in range(1, 18)) if read_back(kind, [t]) == bits)
 def text_fault(text, message, kind="d"): return text.encode(), [BACK[kind], "in", "out"], 98, "", message + "\n", None
 def cell_fault(texts, message, kind="d", output=""):  # a fault after the header: the output, opened, left empty
-    return (D0_TEXT + "".join(t + "\n" for t in texts)).encode(), [BACK[kind], "in", "out"], 98, "", message + "\n", \
-        output
-ROUNDED_ONCE = {"f": ["1.00000005960464477550", "7.038531e-26", "1.0000000596046448", "1.00000017881393432617187499",
-                      "3.4028235677973366e38", "1.4e-45", "7.006e-46", "7.0064923e-46", "1e-46", "-0", "3.0e-39"],
-                "d": ["9007199254740993", "2.2250738585072011e-308", "4.9406564584124654e-324", "2.4703282292062328e-324",
-                      "2.4703282292062327e-324", "1.7976931348623158e308", "1e-400", "-0.0", "0.1", "1e23"]}
-SPELLINGS = ["3", "-0.5", "1.5e+06", "2E-3", "+1", ".5", "1.", "00012", "1e0005", "inf", "-INF", "Infinity", "1" * 40 + "e-30"]
-NANS = {"d": struct.pack("<4Q", *[0x7FF8 << 48, 0xFFF8 << 48] * 2), "f": struct.pack("<4I", *[0x7FC00000, 0xFFC00000] * 2)}
+    text = (D0_TEXT + "".join(t + "\n" for t in texts)).encode()
+    return text, [BACK[kind], "in", "out"], 98, "", message + "\n", output
+ROUNDED_ONCE = {  # where reading a single as a double first rounds twice; the edges of both ranges
+    "f": ["1.00000005960464477550", "7.038531e-26", "1.0000000596046448", "1.00000017881393432617187499",
+          "3.4028235677973366e38", "1.4e-45", "7.006e-46", "7.0064923e-46", "1e-46", "-0", "3.0e-39"],
+    "d": ["9007199254740993", "2.2250738585072011e-308", "4.9406564584124654e-324", "2.4703282292062328e-324",
+          "2.4703282292062327e-324", "1.7976931348623158e308", "1e-400", "-0.0", "0.1", "1e23"]}
+SPELLINGS = ["3", "-0.5", "1.5e+06", "2E-3", "+1", ".5", "1.", "00012", "1e0005", "inf", "-INF", "Infinity",
+             "1" * 40 + "e-30"]
+NANS = {"d": struct.pack("<4Q", *[0x7FF8 << 48, 0xFFF8 << 48] * 2),
+        "f": struct.pack("<4I", *[0x7FC00000, 0xFFC00000] * 2)}
 LINES = D0_TEXT + "1\n" * 13
 THIRDS_BACK = texts_back("d", [repr(v) for v in THIRDS_CELLS])
 SHORTEST = {kind: texts_back(kind, [shortest(kind, v) for v in STYLED[kind]]) for kind in "df"}
+def wanted(line, text, label): return f'line {line} of in is "{text}", not {label}, a TAB and a number'
+HEADER_FAULTS = [  # name, what is replaced in LINES, by what, the message, the precision
+    ("a space for the TAB", "cnt\t", "cnt ", wanted(7, "cnt 2", "cnt"), "d"),
+    ("labels out of order", "xll\t0.5\nyll", "yll\t0.5\nxll", wanted(3, "yll\\t0.5", "xll"), "d"),
+    ("no number", "xll\t0.5", "xll\t", wanted(3, "xll\\t", "xll"), "f"),
+    ("a number and more", "min\t3", "min\t3 m", wanted(8, "min\\t3 m", "min"), "d"),
+    ("an upper-case label", "nrows", "NROWS", wanted(2, "NROWS\\t1", "nrows"), "d"),
+    ("a label alone", "sum\t7", "sum", wanted(10, "sum", "sum"), "d"),
+    ("nodata_value 0", "-9999", "0", 'nodata_value of in is "0", not -9999', "d"),
+    ("nodata_value -9999.5", "-9999", "-9999.5", 'nodata_value of in is "-9999.5", not -9999', "f"),
+    ("nodata_value nan", "-9999", "nan", 'nodata_value of in is "nan", not -9999', "f"),
+    ("max beyond single", "max\t4", "max\t1e39", 'line 9 of in: "1e39" does not fit single precision', "f"),
+    ("max beyond double", "max\t4", "max\t-1e309", 'line 9 of in: "-1e309" does not fit double precision', "d")]
+CELL_FAULTS = [  # name, the cells' lines, the message, the precision
+    ("a decimal comma", ["1", "12,5"], 'line 14 of in is not a number: "12,5"', "d"),
+    ("1e39 in single", ["1", "2", "1e39"], 'line 15 of in: "1e39" does not fit single precision', "f"),
+    ("-3.5e38 in single", ["-3.5e38"], 'line 13 of in: "-3.5e38" does not fit single precision', "f"),
+    ("1e309 in double", ["1e309"], 'line 13 of in: "1e309" does not fit double precision', "d"),
+    ("hexadecimal", ["0x10"], 'line 13 of in is not a number: "0x10"', "d"),
+    ("hexadecimal, upper case", ["-0X1p3"], 'line 13 of in is not a number: "-0X1p3"', "f"),
+    ("a leading space", [" 1"], 'line 13 of in is not a number: " 1"', "d"),
+    ("a trailing space", ["1 "], 'line 13 of in is not a number: "1 "', "f"),
+    ("two signs", ["+-1"], 'line 13 of in is not a number: "+-1"', "d"),
+    ("a sign alone", ["-"], 'line 13 of in is not a number: "-"', "d"),
+    ("an exponent without digits", ["1e"], 'line 13 of in is not a number: "1e"', "d"),
+    ("two numbers", ["1\t2"], 'line 13 of in is not a number: "1\\t2"', "d"),
+    ("an empty line with more after it", ["1", "", "", "2"], 'line 14 of in is not a number: ""', "d"),
+    ("an empty line with more after it, single", ["", "x"], 'line 13 of in is not a number: ""', "f"),
+    ("41 bytes and a control byte", ["\x01" + "9" * 40], 'line 13 of in is not a number: "\\x01' + "9" * 39 + '..."',
+     "d"),
+    ("a quote and a backslash", ['"\\'], 'line 13 of in is not a number: "\\"\\\\"', "d"),
+    ("a line of 64 KiB", ["1" * 65536], "line 13 of in is longer than 65,536 bytes, the longest line read as a "
+     'number: "' + "1" * 40 + '..."', "d")]
+D2_AS_TEXT = 'line 1 of in is "' + "\\x00" * 7 + "@" + "".join(
+    "\\x00" * 6 + end for end in ("\\xf0?", "\\xe0?", "\\xf8?", "\\xf0?"))
+ZEROS_TEXT = (D0_TEXT + "0\n" * 100000).encode()  # 100,012 lines: the output's first blocks are written
 # group, name, input bytes (None: no file), argv or "FAULT [argv]", status, stdout, stderr, output (None: no file)
 CASES = [
     ("usage", "no arguments", None, [], 1, USAGE, "", None),
@@ -339,86 +378,68 @@ CASES = [
       for kind, text, data in (("d", D2_TEXT, D2), ("f", S24_TEXT, S24))],
     *[("binary", f"{kind}: {name} back to the same bytes", *texts_back(kind, [shortest(kind, v) for v in STYLED[kind]],
                                                                          eol, last))
-      for kind in "df" for name, eol, last in (("shortest texts", "\n", "\n"), ("CR LF", "\r\n", "\r\n"),
-                                               ("no last line end", "\n", ""), ("empty lines at the end", "\n", "\n\n\r\n"))],
+      for kind in "df" for name, eol, last in (
+          ("shortest texts", "\n", "\n"), ("CR LF", "\r\n", "\r\n"), ("no last line end", "\n", ""),
+          ("empty lines at the end", "\n", "\n\n\r\n"))],
     *[("binary", f"{kind}: {BACK[kind]} of --exact's text gives the same bytes", stack(kind, STYLED[kind]),
-       [["--exact", "in", "text"], [BACK[kind], "text", "out"]], 0, "", "", stack(kind, STYLED[kind])) for kind in "df"],
-    *[("binary", f"{kind}: six digits, back and again, give the same text", stack(kind, STYLED[kind]),
-       [["in", "text"], [BACK[kind], "text", "back"], ["back", "out"]], 0, "", "", listing(kind, stack(kind, STYLED[kind])))
+       [["--exact", "in", "text"], [BACK[kind], "text", "out"]], 0, "", "", stack(kind, STYLED[kind]))
       for kind in "df"],
-    *[("binary", f"{kind}: to a pipe", stack(kind, STYLED[kind]), [["--exact", "in", "text"], [BACK[kind], "text", "-"]],
-       0, stack(kind, STYLED[kind]), "", None) for kind in "df"],
+    *[("binary", f"{kind}: six digits, back and again, give the same text", stack(kind, STYLED[kind]),
+       [["in", "text"], [BACK[kind], "text", "back"], ["back", "out"]], 0, "", "",
+       listing(kind, stack(kind, STYLED[kind])))
+      for kind in "df"],
+    *[("binary", f"{kind}: to a pipe", stack(kind, STYLED[kind]),
+       [["--exact", "in", "text"], [BACK[kind], "text", "-"]], 0, stack(kind, STYLED[kind]), "", None)
+      for kind in "df"],
     *[("binary", f"{kind}: from a pipe", SHORTEST[kind][0], [BACK[kind], "-", "out"], 0, "", "", SHORTEST[kind][-1])
       for kind in "df"],
-    *[("binary", f"{kind}: rounded once, straight from the text", *texts_back(kind, ROUNDED_ONCE[kind])) for kind in "df"],
+    *[("binary", f"{kind}: rounded once, straight from the text", *texts_back(kind, ROUNDED_ONCE[kind]))
+      for kind in "df"],
     *[("binary", f"{kind}: every spelling strtod reads", *texts_back(kind, SPELLINGS)) for kind in "df"],
-    *[("binary", f"{kind}: nan, -nan, NaN, -NAN: quiet, signed, no payload", (D0_TEXT + "nan\n-nan\nNaN\n-NAN(12)\n").encode(),
-       [BACK[kind], "in", "out"], 0, "", "", stack(kind) + NANS[kind]) for kind in "df"],
+    *[("binary", f"{kind}: nan, -nan, NaN, -NAN(12): quiet, signed, no payload",
+       (D0_TEXT + "nan\n-nan\nNaN\n-NAN(12)\n").encode(), [BACK[kind], "in", "out"], 0, "", "",
+       stack(kind) + NANS[kind]) for kind in "df"],
     ("binary", "a cell -9999 stays nodata", *texts_back("f", ["-9999", "-9999.0", "-9.999e3"])),
-    ("binary", "the header's own numbers, single", (LINES.replace("xll\t0.5", "xll\t1.00000005960464477550")).encode(),
+    ("binary", "the header's own numbers, single", LINES.replace("xll\t0.5", "xll\t1.00000005960464477550").encode(),
      ["--to-single", "in", "out"], 0, "", "", stack("f", [1] * 13, [2, 1, 1 + 2 ** -23] + HEADER[3:])),
+    ("binary", "nodata_value -9999.0", LINES.replace("-9999", "-9999.0").encode(), ["--to-single", "in", "out"], 0, "",
+     "", stack("f", [1] * 13)),
     ("binary", "same path", LINES.encode(), ["--to-double", "in", "in"], 98, "", SAME, "INPUT"),
     ("binary", "an output that exists is replaced", LINES.encode(), ["--to-double", "in", "old"], 0, "", "",
      stack("d", [1] * 13)),
-    ("binary", "a header fault keeps an old output", LINES.replace("cnt\t", "cnt ").encode(), ["--to-double", "in", "old"],
-     98, "", 'line 7 of in is "cnt 2", not cnt, a TAB and a number\n', "old"),
+    ("binary", "a header fault keeps an old output", LINES.replace("cnt\t", "cnt ").encode(),
+     ["--to-double", "in", "old"], 98, "", wanted(7, "cnt 2", "cnt") + "\n", "old"),
     ("binary", "missing input", None, ["--to-single", "in", "out"], 99, "", unopened(), None),
     ("binary", "a binary stack is no text", D2, ["--to-double", "in", "out"], 98, "",
-     'line 1 of in is "' + "\\x00" * 7 + "@" + "\\x00" * 6 + "\\xf0?" + "\\x00" * 6 + "\\xe0?" + "\\x00" * 6
-     + "\\xf8?" + "\\x00" * 6 + '\\xf0?...", not stack_ncols, a TAB and a number\n', None),
+     D2_AS_TEXT + '...", not stack_ncols, a TAB and a number\n', None),
     ("binary", "empty input", *text_fault("", "in ends before line 1, which must be stack_ncols, a TAB and a number")),
     ("binary", "header cut after 5 lines", *text_fault("".join(D0_TEXT.splitlines(True)[:5]),
-                                                       "in ends before line 6, which must be nodata_value, a TAB and a number")),
+                                                       "in ends before line 6, which must be nodata_value, a TAB and "
+                                                       "a number")),
     *[("binary", f"header fault: {name}", *text_fault(LINES.replace(old, new, 1), message, kind))
-      for name, old, new, message, kind in (
-        ("a space for the TAB", "cnt\t", "cnt ", 'line 7 of in is "cnt 2", not cnt, a TAB and a number', "d"),
-        ("labels out of order", "xll\t0.5\nyll", "yll\t0.5\nxll", 'line 3 of in is "yll\\t0.5", not xll, a TAB and a number', "d"),
-        ("no number", "xll\t0.5", "xll\t", 'line 3 of in is "xll\\t", not xll, a TAB and a number', "d"),
-        ("a number and more", "min\t3", "min\t3 m", 'line 8 of in is "min\\t3 m", not min, a TAB and a number', "d"),
-        ("an upper-case label", "nrows", "NROWS", 'line 2 of in is "NROWS\\t1", not nrows, a TAB and a number', "d"),
-        ("a label alone", "sum\t7", "sum", 'line 10 of in is "sum", not sum, a TAB and a number', "d"),
-        ("nodata_value 0", "-9999", "0", 'nodata_value of in is "0", not -9999', "d"),
-        ("nodata_value -9999.5", "-9999", "-9999.5", 'nodata_value of in is "-9999.5", not -9999', "f"),
-        ("nodata_value nan", "-9999", "nan", 'nodata_value of in is "nan", not -9999', "f"),
-        ("max beyond single", "max\t4", "max\t1e39", 'line 9 of in: "1e39" does not fit single precision', "f"))],
-    ("binary", "nodata_value -9999.0 and -9.999e+03", (LINES.replace("-9999", "-9999.0")).encode(), ["--to-single", "in", "out"],
-     0, "", "", stack("f", [1] * 13)),
-    *[("binary", f"cell fault: {name}", *cell_fault(texts, message, kind)) for name, texts, message, kind in (
-        ("a decimal comma", ["1", "12,5"], 'line 14 of in is not a number: "12,5"', "d"),
-        ("1e39 in single", ["1", "2", "1e39"], 'line 15 of in: "1e39" does not fit single precision', "f"),
-        ("-3.5e38 in single", ["-3.5e38"], 'line 13 of in: "-3.5e38" does not fit single precision', "f"),
-        ("1e309 in double", ["1e309"], 'line 13 of in: "1e309" does not fit double precision', "d"),
-        ("hexadecimal", ["0x10"], 'line 13 of in is not a number: "0x10"', "d"),
-        ("hexadecimal, upper case", ["-0X1p3"], 'line 13 of in is not a number: "-0X1p3"', "f"),
-        ("an empty line with more after it, single", ["", "x"], 'line 13 of in is not a number: ""', "f"),
-        ("a leading space", [" 1"], 'line 13 of in is not a number: " 1"', "d"),
-        ("a trailing space", ["1 "], 'line 13 of in is not a number: "1 "', "f"),
-        ("two signs", ["+-1"], 'line 13 of in is not a number: "+-1"', "d"),
-        ("a sign alone", ["-"], 'line 13 of in is not a number: "-"', "d"),
-        ("an exponent without digits", ["1e"], 'line 13 of in is not a number: "1e"', "d"),
-        ("two numbers", ["1\t2"], 'line 13 of in is not a number: "1\\t2"', "d"),
-        ("an empty line with more after it", ["1", "", "", "2"], 'line 14 of in is not a number: ""', "d"),
-        ("a line of 41 bytes and a control byte", ["\x01" + "9" * 40], 'line 13 of in is not a number: "\\x01' + "9" * 39 + '..."', "d"),
-        ("a quote and a backslash", ['"\\'], 'line 13 of in is not a number: "\\"\\\\"', "d"),
-        ("a line of 64 KiB", ["1" * 65536], 'line 13 of in is longer than 65,536 bytes, the longest line read as a '
-                                              'number: "' + "1" * 40 + '..."', "d"))],
-    ("binary", "a cell fault empties an old output", (D0_TEXT + "x\n").encode(), ["--to-double", "in", "old"], 98, "", 'line 13 of in is not a number: "x"\n', ""),
-    ("binary", "a cell fault after blocks are written: an empty output", (D0_TEXT + "0\n" * 100000 + "x\n").encode(),
-     ["--to-double", "in", "out"], 98, "", 'line 100,013 of in is not a number: "x"\n', ""),
-    ("binary", "CR LF, a cell fault after blocks are written: an empty output", (D0_TEXT + "0\r\n" * 100000 + "x\r\n").encode(),
-     ["--to-single", "in", "out"], 98, "", 'line 100,013 of in is not a number: "x"\n', ""),
-    ("binary", "read error mid-cells: an empty output", (D0_TEXT + "0\n" * 100000).encode(), "EIO=100000 --to-double in out",
-     99, "", NOT_READ, ""),
-    ("binary", "read error in the header: no output", LINES.encode(), "EIO=30 --to-double in out", 99, "", NOT_READ, None),
-    ("binary", "disk full mid-cells: an empty output", (D0_TEXT + "0\n" * 100000).encode(),
-     "ENOSPC=100000 --to-double in out", 98, "", NOT_WRITTEN, ""),
+      for name, old, new, message, kind in HEADER_FAULTS],
+    *[("binary", f"cell fault: {name}", *cell_fault(texts, message, kind))
+      for name, texts, message, kind in CELL_FAULTS],
+    ("binary", "a cell fault empties an old output", (D0_TEXT + "x\n").encode(), ["--to-double", "in", "old"], 98, "",
+     'line 13 of in is not a number: "x"\n', ""),
+    *[("binary", f"{name}, a cell fault after blocks are written: an empty output", ZEROS_TEXT.replace(b"\n", eol)
+       + b"x\n", [option, "in", "out"], 98, "", 'line 100,013 of in is not a number: "x"\n', "")
+      for name, eol, option in (("LF", b"\n", "--to-double"), ("CR LF", b"\r\n", "--to-single"))],
+    ("binary", "read error mid-cells: an empty output", ZEROS_TEXT, "EIO=100000 --to-double in out", 99, "", NOT_READ,
+     ""),
+    ("binary", "read error in the header: no output", LINES.encode(), "EIO=30 --to-double in out", 99, "", NOT_READ,
+     None),
+    ("binary", "disk full mid-cells: an empty output", ZEROS_TEXT, "ENOSPC=100000 --to-double in out", 98, "",
+     NOT_WRITTEN, ""),
     ("binary", "disk full at the first block", LINES.encode(), ["--to-double", "in", "/dev/full"], 98, "",
      error("writing output", "/dev/full"), None),
-    ("binary", "reads and writes of 3 bytes", SHORTEST["d"][0], "SHORT=3 --to-double in out", 0, "", "", SHORTEST["d"][-1]),
+    ("binary", "reads and writes of 3 bytes", SHORTEST["d"][0], "SHORT=3 --to-double in out", 0, "", "",
+     SHORTEST["d"][-1]),
     ("binary", "closing the output fails", LINES.encode(), "close=2 --to-double in out", 98, "", NOT_WRITTEN,
      stack("d", [1] * 13)),
-    *[("binary", f"{name} once blocks are written: an empty output", ("lines", 10_000_000), f"{name}@started --to-double in out",
-       -getattr(signal, name), "", "", "") for name in ("SIGINT", "SIGTERM", "SIGHUP")],
+    *[("binary", f"{name} once blocks are written: an empty output", ("lines", 10_000_000),
+       f"{name}@started --to-double in out", -getattr(signal, name), "", "", "")
+      for name in ("SIGINT", "SIGTERM", "SIGHUP")],
     ("large", "3 GiB ascii-form input", sparse(b"ncols 4\n"), None, 0, "", "", ""),
     ("large", "3 GiB stack as its own output", sparse(stack("d")), ["in", "in"], 98, "", SAME, "INPUT"),
     # console: standard error (and output, unless a slow pipe) on a terminal; "out" is the screen at the end,
@@ -607,7 +628,8 @@ def run_case(case, args, workdir):
     piped = paths[:1] in (["/dev/stdin"], ["-"]) and paths[1:] != ["in"]  # else stdin comes from the file "in"
     fifo = paths[0] if paths[:1] and paths[0] in FEEDS else None
     source_paths = steps[0][-2:] if steps else paths  # a run of steps reads the first step's input
-    source = os.path.join(workdir, "in" if not source_paths or source_paths[0] in ("/dev/stdin", "-") or fifo else source_paths[0])
+    reads_stdin = not source_paths or source_paths[0] in ("/dev/stdin", "-")
+    source = os.path.join(workdir, "in" if reads_stdin or fifo else source_paths[0])
     if data == "dir": os.mkdir(source)
     elif isinstance(data, tuple) and data[0] == "lines":  # a text stack of that many cells, all 0
         with open(source, "w") as f: f.write(D0_TEXT + "0\n" * data[1])
@@ -625,7 +647,8 @@ def run_case(case, args, workdir):
     if "hard" in argv: os.link(os.path.join(workdir, "in"), os.path.join(workdir, "hard"))
     target = os.path.join(workdir, paths[1] if len(paths) > 1 else "out")
     existed, before = os.path.lexists(target), snapshot(source) if os.path.isfile(source) else None
-    eol = lambda text: text if isinstance(text, bytes) else text.replace("\n", args.eol).encode("utf-8", "surrogateescape")
+    eol = lambda text: text if isinstance(text, bytes) else \
+        text.replace("\n", args.eol).encode("utf-8", "surrogateescape")
     want = None if expected is None else before if expected == "INPUT" else eol(expected) \
         if isinstance(expected, (str, bytes)) else eol(expected[1])
     def output_matches(actual):  # ("prefix", text): whole lines of the text, from its start
