@@ -14,6 +14,7 @@
 #include "stack_format.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -126,7 +127,7 @@ void read_options(native_char** first, native_char** last, text_style& style, in
                                 : is_option(argument, "--to-double") ? "--to-double"
                                                                      : nullptr;
         if (to_binary != nullptr) {
-            if (binary_option != nullptr && std::string(binary_option) == to_binary)
+            if (binary_option != nullptr && std::strcmp(binary_option, to_binary) == 0)
                 reject_option(std::string(to_binary) + " given twice");
             if (binary_option != nullptr) reject_option("--to-single and --to-double cannot be combined");
             binary_option = to_binary;

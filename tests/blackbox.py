@@ -412,6 +412,8 @@ CASES = [
     ("binary", "missing input", None, ["--to-single", "in", "out"], 99, "", unopened(), None),
     ("binary", "a binary stack is no text", D2, ["--to-double", "in", "out"], 98, "",
      D2_AS_TEXT + '...", not stack_ncols, a TAB and a number\n', None),
+    ("binary", "a header line of 64 KiB", *text_fault("stack_ncols\t2\nnrows\t" + "1" * 70000,
+                                                      wanted(2, "nrows\\t" + "1" * 34 + "...", "nrows"))),
     ("binary", "empty input", *text_fault("", "in ends before line 1, which must be stack_ncols, a TAB and a number")),
     ("binary", "header cut after 5 lines", *text_fault("".join(D0_TEXT.splitlines(True)[:5]),
                                                        "in ends before line 6, which must be nodata_value, a TAB and "
