@@ -205,6 +205,8 @@ CELL_FAULTS = [  # name, the cells' lines, the message, the precision
     ("41 bytes and a control byte", ["\x01" + "9" * 40], 'line 13 of in is not a number: "\\x01' + "9" * 39 + '..."',
      "d"),
     ("a quote and a backslash", ['"\\'], 'line 13 of in is not a number: "\\"\\\\"', "d"),
+    ("the ends of printable ASCII", ["\x1f ~\x7f"], 'line 13 of in is not a number: "\\x1f ~\\x7f"', "d"),
+    ("40 bytes, shown whole", ["x" * 40], f'line 13 of in is not a number: "{"x" * 40}"', "f"),
     ("a line of 64 KiB", ["1" * 65536], "line 13 of in is longer than 65,536 bytes, the longest line read as a "
      'number: "' + "1" * 40 + '..."', "d")]
 D2_AS_TEXT = 'line 1 of in is "' + "\\x00" * 7 + "@" + "".join(
