@@ -492,6 +492,8 @@ CASES = [
      "", SHARE[2:], ("prefix", D0_TEXT + "0\n" * 8_000_000)),
     ("console", "--to-double, FIFO in two halves: progress, then a blank screen", THIRDS_BACK[0],
      ["--to-double", "slow-fifo", "out"], 0, "", PROGRESS, THIRDS_BACK[-1]),
+    ("console", "--to-double, a file read 5 bytes at a time: share read", ("lines", 2_000_000),
+     "SHORT=5 --to-double in out", 0, "", SHARE, None),
     ("console", "--to-double, Ctrl-C once blocks are written: an empty output", ("lines", 10_000_000),
      "SIGINT@started --to-double in out", -signal.SIGINT, "", "", ""),
     ("console", "Ctrl-C before a line is drawn: nothing on the screen", zero_cells(8_000_000), "SIGINT@started",
