@@ -93,8 +93,7 @@ template <typename bits_type, typename number>
 void put_bits(unsigned char* out, number value) {
     bits_type bits;
     std::memcpy(&bits, &value, sizeof bits);
-    if constexpr (!host_is_little_endian && sizeof bits == 4) bits = __builtin_bswap32(bits);
-    if constexpr (!host_is_little_endian && sizeof bits == 8) bits = __builtin_bswap64(bits);
+    bits = file_byte_order(bits);
     std::memcpy(out, &bits, sizeof bits);
 }
 
@@ -102,14 +101,14 @@ void put_bits(unsigned char* out, number value) {
 // puts its bytes at out.
 decimal_result read_number_into(stack_precision precision, const char* first, const char* last, unsigned char* out) {
     if (precision == single_precision) {
-        float value = 0;
+        float value;
         decimal_result result = read_single(first, last, value);
-        put_bits<std::uint32_t>(out, value);
+        if (result == decimal_read) put_bits<std::uint32_t>(out, value);
         return result;
     }
-    double value = 0;
+    double value;
     decimal_result result = read_double(first, last, value);
-    put_bits<std::uint64_t>(out, value);
+    if (result == decimal_read) put_bits<std::uint64_t>(out, value);
     return result;
 }
 

@@ -45,14 +45,14 @@ inline double decode_number(const unsigned char* bytes, stack_precision precisio
     if (precision == double_precision) {
         std::uint64_t bits;
         std::memcpy(&bits, bytes, sizeof bits);
-        if (!host_is_little_endian) bits = __builtin_bswap64(bits);
+        bits = file_byte_order(bits);
         double value;
         std::memcpy(&value, &bits, sizeof value);
         return value;
     }
     std::uint32_t bits;
     std::memcpy(&bits, bytes, sizeof bits);
-    if (!host_is_little_endian) bits = __builtin_bswap32(bits);
+    bits = file_byte_order(bits);
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;

@@ -439,6 +439,8 @@ CASES = [
      error("writing output", "/dev/full"), None),
     ("binary", "reads and writes of 3 bytes", SHORTEST["d"][0], "SHORT=3 --to-double in out", 0, "", "",
      SHORTEST["d"][-1]),
+    ("binary", "blocks of 64 KiB: 13 writes for 100,012 doubles", ZEROS_TEXT, "CALLS=13 --to-double in out", 0, "",
+     "", stack("d", [0] * 100000)),
     ("binary", "closing the output fails", LINES.encode(), "close=2 --to-double in out", 98, "", NOT_WRITTEN,
      stack("d", [1] * 13)),
     *[("binary", f"{name} once blocks are written: an empty output", ("lines", 10_000_000),
