@@ -393,8 +393,8 @@ CASES = [
     *[("binary", f"{kind}: to a pipe", stack(kind, STYLED[kind]),
        [["--exact", "in", "text"], [BACK[kind], "text", "-"]], 0, stack(kind, STYLED[kind]), "", None)
       for kind in "df"],
-    *[("binary", f"{kind}: from a pipe", SHORTEST[kind][0], [BACK[kind], "-", "out"], 0, "", "", SHORTEST[kind][-1])
-      for kind in "df"],
+    *[("binary", f"{kind}: from {source}", SHORTEST[kind][0], [BACK[kind], source, "out"], 0, "", "", SHORTEST[kind][-1])
+      for kind in "df" for source in ("-", "/dev/stdin", "fifo")],
     *[("binary", f"{kind}: rounded once, straight from the text", *texts_back(kind, ROUNDED_ONCE[kind]))
       for kind in "df"],
     *[("binary", f"{kind}: every spelling strtod reads", *texts_back(kind, SPELLINGS)) for kind in "df"],
