@@ -198,7 +198,8 @@ CELL_FAULTS = [  # name, the cells' lines, the message, the precision
     ("a trailing space", ["1 "], 'line 13 of in is not a number: "1 "', "f"),
     ("two signs", ["+-1"], 'line 13 of in is not a number: "+-1"', "d"),
     ("a sign alone", ["-"], 'line 13 of in is not a number: "-"', "d"),
-    ("an exponent without digits", ["1e"], 'line 13 of in is not a number: "1e"', "d"),
+    *[(f"not quite a number: {text}", [text], f'line 13 of in is not a number: "{text}"', "d")
+      for text in ("1e", "1e+", "-2.5E-", ".", "infin", "infinityx", "nanx", "nan(", "nan(1.2)", "nan(a-b)", "nan(~)")],
     ("two numbers", ["1\t2"], 'line 13 of in is not a number: "1\\t2"', "d"),
     ("an empty line with more after it", ["1", "", "", "2"], 'line 14 of in is not a number: ""', "d"),
     ("an empty line with more after it, single", ["", "x"], 'line 13 of in is not a number: ""', "f"),
@@ -398,8 +399,8 @@ CASES = [
     *[("binary", f"{kind}: rounded once, straight from the text", *texts_back(kind, ROUNDED_ONCE[kind]))
       for kind in "df"],
     *[("binary", f"{kind}: every spelling strtod reads", *texts_back(kind, SPELLINGS)) for kind in "df"],
-    *[("binary", f"{kind}: nan, -nan, NaN, -NAN(12): quiet, signed, no payload",
-       (D0_TEXT + "nan\n-nan\nNaN\n-NAN(12)\n").encode(), [BACK[kind], "in", "out"], 0, "", "",
+    *[("binary", f"{kind}: nan, -nan, NaN(zZ_09), -NAN(12): quiet, signed, no payload",
+       (D0_TEXT + "nan\n-nan\nNaN(zZ_09)\n-NAN(12)\n").encode(), [BACK[kind], "in", "out"], 0, "", "",
        stack(kind) + NANS[kind]) for kind in "df"],
     ("binary", "a cell -9999 stays nodata", *texts_back("f", ["-9999", "-9999.0", "-9.999e3"])),
     ("binary", "the header's own numbers, single", LINES.replace("xll\t0.5", "xll\t1.00000005960464477550").encode(),
