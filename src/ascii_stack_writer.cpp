@@ -58,7 +58,7 @@ bool write_cells(int output, const unsigned char* first, const unsigned char* la
 constexpr std::size_t text_block_size = std::size_t{256} * 1024;
 char text_block[text_block_size];
 std::size_t gathered_size = 0;
-bool output_is_regular = false;
+bool output_is_regular;  // set before the first block is handed over
 
 // Hands the gathered lines over so that no interrupt can leave part of a
 // line: to a regular file in one write with interrupts held off; to a pipe

@@ -16,10 +16,11 @@ constexpr std::size_t read_block_size = std::size_t{64} * 1024;
 // As many bytes as a shown text keeps before it is cut.
 constexpr std::size_t shown_text_size = 40;
 
+// The run's state, set by read_text_header at its start.
 char block[read_block_size];
-std::size_t line_start = 0, available = 0;
-bool input_ended = false;
-std::uint64_t line_number = 0, bytes_read = 0, cells_written = 0;
+std::size_t line_start, available;
+bool input_ended;
+std::uint64_t line_number, bytes_read, cells_written;
 
 enum line_result { line_found, no_more_lines, line_too_long, line_read_failed };
 
@@ -167,7 +168,7 @@ std::string cell_fault(stack_precision precision, line_result result, const char
 
 text_stack_result read_text_header(int input, stack_precision precision, const std::string& input_name,
                                    unsigned char (&header)[probe_size], std::string& fault) {
-    line_start = available = 0;
+    available = line_start;  // nothing read yet: the block holds no line
     input_ended = false;
     line_number = bytes_read = cells_written = 0;
     for (std::size_t field = 0; field < header_field_count; ++field) {
