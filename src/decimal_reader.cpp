@@ -1,5 +1,6 @@
 #include "decimal_reader.h"
 
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -59,13 +60,16 @@ bool is_nan(const char* at, const char* last) {
 
 // A decimal text the checks above passed, rounded once to the nearest value
 // of the precision: by the standard library's std::from_chars where it has
-// one for floating point, else by the C library's strtof and strtod (the
+// one for floating point and the processor rounds each double operation to
+// a double (32-bit x86's x87 unit works in extended precision, and
+// libstdc++'s fast path then rounds some texts twice), else by the C
+// library's strtof and strtod (the
 // program never sets a locale, so they read in the C locale). From_chars
 // leaves a number out of range unset: the C library says whether it is zero
 // or infinite.
 template <typename number>
 void read_decimal(const char* first, const char* last, number& value) {
-#if defined(__cpp_lib_to_chars)
+#if defined(__cpp_lib_to_chars) && FLT_EVAL_METHOD == 0
     if (std::from_chars(first, last, value).ec == std::errc{}) return;
 #endif
     std::string text(first, last);
