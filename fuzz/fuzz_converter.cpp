@@ -52,7 +52,8 @@ std::vector<std::string> lines_of(const std::string& text) {
 bool holds_number(const std::string& binary, std::size_t index, stack_precision precision, const std::string& text) {
     double ours = decode_number(reinterpret_cast<const unsigned char*>(binary.data()) + index * number_size(precision),
                                 precision);
-    double theirs = precision == single_precision ? std::strtof(text.c_str(), nullptr) : std::strtod(text.c_str(), nullptr);
+    double theirs = precision == single_precision ? std::strtof(text.c_str(), nullptr)
+                                                  : std::strtod(text.c_str(), nullptr);
     if (std::isnan(theirs)) return std::isnan(ours) && std::signbit(ours) == (text[0] == '-');
     return std::memcmp(&ours, &theirs, sizeof ours) == 0;
 }

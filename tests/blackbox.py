@@ -199,7 +199,8 @@ CELL_FAULTS = [  # name, the cells' lines, the message, the precision
     ("two signs", ["+-1"], 'line 13 of in is not a number: "+-1"', "d"),
     ("a sign alone", ["-"], 'line 13 of in is not a number: "-"', "d"),
     *[(f"not quite a number: {text}", [text], f'line 13 of in is not a number: "{text}"', "d")
-      for text in ("1e", "1e+", "-2.5E-", "2e5x", ".", "infin", "infinityx", "nanx", "nan(", "nan(1.2)", "nan(a-b)", "nan(~)")],
+      for text in ("1e", "1e+", "-2.5E-", "2e5x", ".", "infin", "infinityx", "nanx", "nan(", "nan(1.2)", "nan(a-b)",
+                   "nan(~)")],
     ("two numbers", ["1\t2"], 'line 13 of in is not a number: "1\\t2"', "d"),
     ("an empty line with more after it", ["1", "", "", "2"], 'line 14 of in is not a number: ""', "d"),
     ("an empty line with more after it, single", ["", "x"], 'line 13 of in is not a number: ""', "f"),
@@ -394,7 +395,8 @@ CASES = [
     *[("binary", f"{kind}: to a pipe", stack(kind, STYLED[kind]),
        [["--exact", "in", "text"], [BACK[kind], "text", "-"]], 0, stack(kind, STYLED[kind]), "", None)
       for kind in "df"],
-    *[("binary", f"{kind}: from {source}", SHORTEST[kind][0], [BACK[kind], source, "out"], 0, "", "", SHORTEST[kind][-1])
+    *[("binary", f"{kind}: from {source}", SHORTEST[kind][0], [BACK[kind], source, "out"], 0, "", "",
+       SHORTEST[kind][-1])
       for kind in "df" for source in ("-", "/dev/stdin", "fifo")],
     *[("binary", f"{kind}: rounded once, straight from the text", *texts_back(kind, ROUNDED_ONCE[kind]))
       for kind in "df"],

@@ -25,7 +25,8 @@
 //   strtof's and strtod's bits, or says too large where they give infinity.
 // --reader-only: only the reader's checks, on the bit patterns and the texts.
 // Splits the work over the machine's cores.
-//   number_text_proof [--to-chars-only | --reader-only] [--float-stride N] [--doubles N] [--hard-doubles N] [--decimal-texts N] [--seed S]
+//   number_text_proof [--to-chars-only | --reader-only] [--float-stride N] [--doubles N] [--hard-doubles N]
+//                     [--decimal-texts N] [--seed S]
 #include "decimal_reader.h"
 #include "number_text.h"
 
@@ -190,7 +191,9 @@ template <typename Real> void check_exact(Real value, bool with_digits) {
         std::printf("%a: %s: %s\n", static_cast<double>(value), exact_text(value).c_str(), fault.c_str());
 }
 
-template <typename Real> bool same_bits(Real first, Real second) { return std::memcmp(&first, &second, sizeof first) == 0; }
+template <typename Real> bool same_bits(Real first, Real second) {
+    return std::memcmp(&first, &second, sizeof first) == 0;
+}
 
 template <typename Real> decimal_result read_text(const std::string& text, Real& value) {
     if constexpr (sizeof(Real) == sizeof(float)) return read_single(text.data(), text.data() + text.size(), value);
@@ -355,7 +358,8 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::uint64_t float_stride = 1021, double_count = 1000000, hard_count = 20000, text_count = 1000000, seed = 20261207;
+    std::uint64_t float_stride = 1021, double_count = 1000000, hard_count = 20000, text_count = 1000000;
+    std::uint64_t seed = 20261207;
     if (argc > 1 && (std::string(argv[1]) == "--to-chars-only" || std::string(argv[1]) == "--reader-only")) {
         (std::string(argv[1]) == "--reader-only" ? reader_only : to_chars_only) = true;
         --argc;
