@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -219,13 +220,16 @@ namespace {
 
 // The eight decimal digits of value (below 10^8, with leading zeros) as
 // characters, the first in the word's lowest byte: split into two halves of
-// four digits, then pairs, then digits, each lane at once.
+// four digits, then pairs, then digits, each lane at once. Each split puts
+// the quotient in the low lane and the remainder above it in one multiply
+// and add: q + (x - q d) << w is x << w + q (1 - d << w), modulo 2^64.
 std::uint64_t eight_digit_characters(std::uint64_t value) {
-    std::uint64_t lanes = value / 10000 | (value % 10000) << 32;
-    std::uint64_t high = (lanes * 10486 >> 20) & 0x0000007F0000007F;  // a lane / 100, exact below 10^4
-    lanes = high | (lanes - high * 100) << 16;
+    std::uint64_t high = value * 109951163 >> 40;  // value / 10^4, exact below 10^8
+    std::uint64_t lanes = (value << 32) + high * (1 - (std::uint64_t{10000} << 32));
+    high = (lanes * 10486 >> 20) & 0x0000007F0000007F;  // a lane / 100, exact below 10^4
+    lanes = (lanes << 16) + high * (1 - (std::uint64_t{100} << 16));
     high = (lanes * 103 >> 10) & 0x000F000F000F000F;  // a lane / 10, exact below 100
-    return (high | (lanes - high * 10) << 8) + all_zero_characters;
+    return (lanes << 8) + high * (1 - (std::uint64_t{10} << 8)) + all_zero_characters;
 }
 
 // "00" to "99", for exponents.
@@ -238,18 +242,6 @@ constexpr std::array<char, 200> make_exponent_pairs() {
     return pairs;
 }
 constexpr std::array<char, 200> exponent_pairs = make_exponent_pairs();
-
-// The up to 17 digits of value at the end of the first 24 of the 48
-// characters at out, with leading zeros; then zeros, so that a copy of 24
-// characters from any digit holds no byte that was never written.
-void twenty_four_digits(char* out, std::uint64_t value) {
-    constexpr std::uint64_t ten_to_the_8 = 100000000, ten_to_the_16 = ten_to_the_8 * ten_to_the_8;
-    // Most values have 16 digits or fewer: their first eight are zeros.
-    store_characters(out, value < ten_to_the_16 ? all_zero_characters : eight_digit_characters(value / ten_to_the_16));
-    store_characters(out + 8, eight_digit_characters(value / ten_to_the_8 % ten_to_the_8));
-    store_characters(out + 16, eight_digit_characters(value % ten_to_the_8));
-    for (char* rest = out + 24; rest != out + 48; rest += 8) store_characters(rest, all_zero_characters);
-}
 
 // 10^0 to 10^19, every power of ten a 64-bit word holds.
 constexpr std::array<std::uint64_t, 20> make_powers_of_ten() {
@@ -271,22 +263,32 @@ int digit_count(std::uint64_t value) {
     return estimate + (value >= integer_powers_of_ten[static_cast<std::size_t>(estimate)] ? 1 : 0);
 }
 
-// Up to 24 characters from text to out, in three stores: out has the room (see number_text_room).
-void copy_24(char* out, const char* text) { std::memcpy(out, text, 24); }
+// Bytes 0 to count - 1 of a word, as a mask; count below 8.
+std::uint64_t low_bytes(int count) { return (std::uint64_t{1} << (8 * count)) - 1; }
 
 // digits times 10^exponent in "%g"'s notation, as std::to_chars writes a
 // shortest text: fixed for decimal exponents -4 to 5, else d.ddde+XX.
-// Writes past the text's end, within number_text_room.
+// digits has at most max_digits digits (9 or 17) and may end in zeros.
+// Padded with '0's to max_digits, they are one character and two words
+// of eight, which need no lengths to store: the text's end drops the
+// '0's. Writes past the text's end, within number_text_room.
+template <int max_digits>
 char* decimal_text(char* out, std::uint64_t digits, int exponent) {
-    char text[48];
-    twenty_four_digits(text, digits);
-    const int length = digit_count(digits);
-    const char* first = text + 24 - length;
-    const int decimal_exponent = exponent + length - 1;
+    constexpr std::uint64_t ten_to_the_8 = 100000000, first_unit = integer_powers_of_ten[max_digits - 1];
+    const int count = digit_count(digits);
+    const int decimal_exponent = exponent + count - 1;
+    const std::uint64_t padded = digits * integer_powers_of_ten[static_cast<std::size_t>(max_digits - count)];
+    const std::uint64_t first = padded / first_unit, rest = padded - first * first_unit;
+    const std::uint64_t middle = eight_digit_characters(max_digits > 9 ? rest / ten_to_the_8 : rest);
+    const std::uint64_t last = max_digits > 9 ? eight_digit_characters(rest % ten_to_the_8) : all_zero_characters;
+    const int length = last != all_zero_characters     ? 9 + significant_length(last)
+                       : middle != all_zero_characters ? 1 + significant_length(middle)
+                                                       : 1;
+    const std::uint64_t first_character = '0' + first;
     if (decimal_exponent < -4 || decimal_exponent >= significant_digits) {
-        out[0] = first[0];
-        out[1] = '.';
-        copy_24(out + 2, first + 1);
+        store_characters(out, first_character | std::uint64_t{'.'} << 8);
+        store_characters(out + 2, middle);
+        store_characters(out + 10, last);
         out += length > 1 ? length + 1 : 1;
         *out++ = 'e';
         *out++ = decimal_exponent < 0 ? '-' : '+';
@@ -295,44 +297,59 @@ char* decimal_text(char* out, std::uint64_t digits, int exponent) {
         std::memcpy(out, &exponent_pairs[static_cast<std::size_t>(2 * (magnitude % 100))], 2);
         return out + 2;
     }
+    // The digits as characters 0 to 7, 8 to 15 and from 16 on.
+    const std::uint64_t word0 = first_character | middle << 8, word1 = middle >> 56 | last << 8,
+                        word2 = last >> 56 | all_zero_characters << 8;
     if (decimal_exponent < 0) {  // "0.", then zeros up to the first digit
         store_characters(out, zero_point_zeros);
         out += 1 - decimal_exponent;
-        copy_24(out, first);
+        store_characters(out, word0);
+        store_characters(out + 8, word1);
+        store_characters(out + 16, word2);
         return out + length;
     }
     const int integer_length = decimal_exponent + 1;
-    if (length <= integer_length) {  // the digits, then zeros up to the point
-        std::memcpy(out, first, 8);
-        store_characters(out + length, all_zero_characters);
-        return out + integer_length;
-    }
-    copy_24(out, first);
-    out[integer_length] = '.';
-    copy_24(out + integer_length + 1, first + integer_length);
+    store_characters(out, word0);  // where the digits end before the point, the padding's '0's lead up to it
+    if (length <= integer_length) return out + integer_length;
+    // The point after integer_length characters; from there each moves up one.
+    const std::uint64_t integer_part = low_bytes(integer_length);
+    store_characters(out, (word0 & integer_part) | std::uint64_t{'.'} << (8 * integer_length) |
+                              (word0 << 8 & ~integer_part << 8));
+    store_characters(out + 8, word0 >> 56 | word1 << 8);
+    store_characters(out + 16, word1 >> 56 | word2 << 8);
     return out + length + 1;
 }
 
-// The sign, then the text of a positive value from its shortest digits;
-// zero, infinities and NaNs as std::to_chars spells them.
-template <typename Real, void (*shortest_digits)(Real, std::uint64_t&, int&)>
+// The sign, then the text of the magnitude from its shortest digits; zero,
+// infinities and NaNs as std::to_chars spells them. Bits is the unsigned
+// type of Real's size; one comparison of the magnitude's bits tells those
+// apart: less one, zero wraps past the infinity's.
+template <typename Real, typename Bits, decimal_digits (*shortest_digits)(Real), int max_digits>
 char* shortest_text(char* out, Real value) {
-    if (!std::isfinite(value)) return std::to_chars(out, out + number_text_room, value, std::chars_format::general).ptr;
-    if (std::signbit(value)) *out++ = '-';
-    if (value == 0) {
+    Bits bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    constexpr int sign_shift = 8 * sizeof bits - 1;
+    constexpr Bits fraction = (Bits{1} << (std::numeric_limits<Real>::digits - 1)) - 1;
+    constexpr Bits infinity = ~Bits{0} >> 1 & ~fraction;
+    const Bits magnitude = bits & ~(Bits{1} << sign_shift);
+    *out = '-';
+    out += bits >> sign_shift;
+    if (static_cast<Bits>(magnitude - 1) >= infinity - 1) {
+        if (magnitude != 0)
+            return std::to_chars(out, out + number_text_room - 1, std::fabs(value), std::chars_format::general).ptr;
         *out = '0';
         return out + 1;
     }
-    std::uint64_t digits;
-    int exponent;
-    shortest_digits(std::fabs(value), digits, exponent);
-    return decimal_text(out, digits, exponent);
+    const decimal_digits decimal = shortest_digits(std::fabs(value));
+    return decimal_text<max_digits>(out, decimal.first, decimal.second);
 }
 
 }  // namespace
 
 char* shortest_double_text(char* out, double value) {
-    return shortest_text<double, shortest_double_digits>(out, value);
+    return shortest_text<double, std::uint64_t, shortest_double_digits, 17>(out, value);
 }
 
-char* shortest_single_text(char* out, float value) { return shortest_text<float, shortest_single_digits>(out, value); }
+char* shortest_single_text(char* out, float value) {
+    return shortest_text<float, std::uint32_t, shortest_single_digits, 9>(out, value);
+}

@@ -44,33 +44,29 @@ std::uint64_t round_to_odd(const std::uint64_t (&g)[2], std::uint64_t scaled) {
     return integer | (fraction != 0 ? 1 : 0);
 }
 
-// The decimal's digits without the trailing zeros, which raise its
-// exponent: up to 16 of them, eight, four, two and one at a time.
-void set_without_trailing_zeros(std::uint64_t value, int exponent, std::uint64_t& digits, int& digits_exponent) {
-    digits = value;
-    digits_exponent = exponent;
-    if (value % 10 != 0) return;  // most full-precision values: nothing to strip
-    for (; value % 100000000 == 0; value /= 100000000) exponent += 8;
-    if (value % 10000 == 0) {
-        value /= 10000;
-        exponent += 4;
-    }
-    if (value % 100 == 0) {
-        value /= 100;
-        exponent += 2;
-    }
-    if (value % 10 == 0) {
-        value /= 10;
-        exponent += 1;
-    }
-    digits = value;
-    digits_exponent = exponent;
+// For a single, whose c 2^q has far fewer bits, the table's upper half
+// plus one is an overestimate close enough, as in the paper's float
+// variant: one product instead of two. It is too large by less than 2,
+// which adds less than 2 scaled (below 2^31) to the product: only the
+// fraction's first 32 bits count. The proof program checks every single.
+std::uint64_t round_to_odd(std::uint64_t g, std::uint64_t scaled) {
+    std::uint64_t integer, fraction;
+    multiply(g, scaled, integer, fraction);
+    return integer | (fraction >> 32 != 0 ? 1 : 0);
+}
+
+// The table's power of ten times scaled, rounded to odd: in full for a
+// double, from its upper half for a single.
+template <bool single>
+std::uint64_t scaled_to_odd(const std::uint64_t (&g)[2], std::uint64_t scaled) {
+    if constexpr (single) return round_to_odd(g[0] + 1, scaled);
+    else return round_to_odd(g, scaled);
 }
 
 // The value c 2^q; c_least is the least significand of a normal value,
 // q_least the exponent of the subnormals.
-void shortest_digits(std::uint64_t c, int q, std::uint64_t c_least, int q_least, std::uint64_t& digits,
-                     int& exponent) {
+template <bool single>
+decimal_digits shortest_digits(std::uint64_t c, int q, std::uint64_t c_least, int q_least) {
     // The rounding interval, in quarters of a unit of c: half a unit either
     // side, but a quarter below a power of two, where the value below is
     // nearer. Where c is even, its ends read back to the value too.
@@ -82,42 +78,43 @@ void shortest_digits(std::uint64_t c, int q, std::uint64_t c_least, int q_least,
     // Each times 2^q 10^-k: in quarters of a unit of 10^k, rounded to odd.
     const int shift = q + floor_log2_pow10(-k) + 1;
     const std::uint64_t(&g)[2] = powers_of_ten[-k - lowest_power_of_ten];
-    const std::uint64_t v = round_to_odd(g, middle << shift), v_lower = round_to_odd(g, lower << shift),
-                        v_upper = round_to_odd(g, upper << shift);
+    const std::uint64_t v = scaled_to_odd<single>(g, middle << shift);
+    const std::uint64_t v_lower = scaled_to_odd<single>(g, lower << shift);
+    const std::uint64_t v_upper = scaled_to_odd<single>(g, upper << shift);
     const std::uint64_t s = v >> 2, t = s + 1;
     // One digit fewer: the interval is narrower than 10^(k+1), so at most
     // one multiple of it lies inside; where one does, it is the shortest.
     const std::uint64_t down = s / 10 * 10, up = down + 10;
     const bool down_in = v_lower + excluded <= down << 2, up_in = (up << 2) + excluded <= v_upper;
-    if (down_in != up_in) return set_without_trailing_zeros(down_in ? down : up, k, digits, exponent);
+    if (down_in != up_in) return {down_in ? down : up, k};
     // Otherwise of the multiples of 10^k around the value, the one inside,
     // or where both are the nearer, a tie to the even one.
     const bool s_in = v_lower + excluded <= s << 2, t_in = (t << 2) + excluded <= v_upper;
     const auto past_midpoint = static_cast<std::int64_t>(v - ((s + t) << 1));
     const bool nearer_s = past_midpoint < 0 || (past_midpoint == 0 && (s & 1) == 0);
-    set_without_trailing_zeros(s_in != t_in ? (s_in ? s : t) : (nearer_s ? s : t), k, digits, exponent);
+    return {s_in != t_in ? (s_in ? s : t) : (nearer_s ? s : t), k};
 }
 
 // A finite value above zero as c 2^q: its fraction, with the hidden bit
 // where it is normal, and its exponent, from its bits. Bits is the unsigned
 // type of Real's size; fraction_bits and the least exponent are Real's.
 template <typename Real, typename Bits, int fraction_bits, int q_least>
-void shortest_digits_of(Real value, std::uint64_t& digits, int& exponent) {
+decimal_digits shortest_digits_of(Real value) {
     Bits bits;
     std::memcpy(&bits, &value, sizeof bits);
     constexpr std::uint64_t hidden = std::uint64_t{1} << fraction_bits;
     const std::uint64_t fraction = bits & (hidden - 1);
     const int biased = static_cast<int>(bits >> fraction_bits);  // the sign bit is 0 above zero
-    if (biased == 0) return shortest_digits(fraction, q_least, hidden, q_least, digits, exponent);
-    shortest_digits(fraction | hidden, biased - 1 + q_least, hidden, q_least, digits, exponent);
+    // One call, which the compiler then writes in place.
+    const bool normal = biased != 0;
+    return shortest_digits<sizeof(Real) == sizeof(float)>(normal ? fraction | hidden : fraction,
+                                                          (normal ? biased - 1 : 0) + q_least, hidden, q_least);
 }
 
 }  // namespace
 
-void shortest_double_digits(double value, std::uint64_t& digits, int& exponent) {
-    shortest_digits_of<double, std::uint64_t, 52, -1074>(value, digits, exponent);
+decimal_digits shortest_double_digits(double value) {
+    return shortest_digits_of<double, std::uint64_t, 52, -1074>(value);
 }
 
-void shortest_single_digits(float value, std::uint64_t& digits, int& exponent) {
-    shortest_digits_of<float, std::uint32_t, 23, -149>(value, digits, exponent);
-}
+decimal_digits shortest_single_digits(float value) { return shortest_digits_of<float, std::uint32_t, 23, -149>(value); }

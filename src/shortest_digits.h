@@ -7,10 +7,14 @@
 #define OSTREL_SHORTEST_DIGITS_H
 
 #include <cstdint>
+#include <utility>
 
-// For a finite value above zero: digits (no trailing zeros) times
-// 10^exponent is its shortest decimal.
-void shortest_double_digits(double value, std::uint64_t& digits, int& exponent);
-void shortest_single_digits(float value, std::uint64_t& digits, int& exponent);
+// For a finite value above zero: digits and exponent, digits times
+// 10^exponent being its shortest decimal. The digits may end in zeros,
+// which the text drops: at most 17 digits for a double, 9 for a single.
+// A pair, so that both come back in registers.
+using decimal_digits = std::pair<std::uint64_t, int>;
+decimal_digits shortest_double_digits(double value);
+decimal_digits shortest_single_digits(float value);
 
 #endif
