@@ -4,6 +4,8 @@
 #include "number_text.h"
 
 #include "byte_order.h"
+#include "decimal_scaling.h"
+#include "given_digits.h"
 #include "shortest_digits.h"
 
 #include <algorithm>
@@ -209,11 +211,9 @@ char* fast_number_text(char* out, double value) {
     return write_scientific(out, characters, length, decimal_exponent);
 }
 
-char* reference_number_text(char* out, double value) { return given_digits_text(out, value, significant_digits); }
-
 // std::to_chars never fails here: number_text_room holds any of these texts.
-char* given_digits_text(char* out, double value, int digits) {
-    return std::to_chars(out, out + number_text_room, value, std::chars_format::general, digits).ptr;
+char* reference_number_text(char* out, double value) {
+    return std::to_chars(out, out + number_text_room, value, std::chars_format::general, significant_digits).ptr;
 }
 
 namespace {
@@ -243,18 +243,6 @@ constexpr std::array<char, 200> make_exponent_pairs() {
 }
 constexpr std::array<char, 200> exponent_pairs = make_exponent_pairs();
 
-// 10^0 to 10^19, every power of ten a 64-bit word holds.
-constexpr std::array<std::uint64_t, 20> make_powers_of_ten() {
-    std::array<std::uint64_t, 20> powers{};
-    std::uint64_t power = 1;
-    for (std::uint64_t& entry : powers) {
-        entry = power;
-        power *= 10;
-    }
-    return powers;
-}
-constexpr std::array<std::uint64_t, 20> integer_powers_of_ten = make_powers_of_ten();
-
 // The decimal digits of a value above zero: from its bits, 1233/4096 being
 // just above log10 2, then one comparison.
 int digit_count(std::uint64_t value) {
@@ -266,14 +254,17 @@ int digit_count(std::uint64_t value) {
 // Bytes 0 to count - 1 of a word, as a mask; count below 8.
 std::uint64_t low_bytes(int count) { return (std::uint64_t{1} << (8 * count)) - 1; }
 
-// digits times 10^exponent in "%g"'s notation, as std::to_chars writes a
-// shortest text: fixed for decimal exponents -4 to 5, else d.ddde+XX.
+// digits times 10^exponent in "%g"'s notation, as std::to_chars writes it:
+// fixed for decimal exponents from -4 to below fixed_below (6 for the
+// shortest text, N for --digits N), else d.ddde+XX; trailing zeros dropped.
 // digits has at most max_digits digits (9 or 17) and may end in zeros.
 // Padded with '0's to max_digits, they are one character and two words
 // of eight, which need no lengths to store: the text's end drops the
 // '0's. Writes past the text's end, within number_text_room.
+// Written in place in each caller, so that the shortest text's fixed_below
+// is a constant there.
 template <int max_digits>
-char* decimal_text(char* out, std::uint64_t digits, int exponent) {
+[[gnu::always_inline]] inline char* decimal_text(char* out, std::uint64_t digits, int exponent, int fixed_below) {
     constexpr std::uint64_t ten_to_the_8 = 100000000, first_unit = integer_powers_of_ten[max_digits - 1];
     const int count = digit_count(digits);
     const int decimal_exponent = exponent + count - 1;
@@ -285,7 +276,7 @@ char* decimal_text(char* out, std::uint64_t digits, int exponent) {
                        : middle != all_zero_characters ? 1 + significant_length(middle)
                                                        : 1;
     const std::uint64_t first_character = '0' + first;
-    if (decimal_exponent < -4 || decimal_exponent >= significant_digits) {
+    if (decimal_exponent < -4 || decimal_exponent >= fixed_below) {
         store_characters(out, first_character | std::uint64_t{'.'} << 8);
         store_characters(out + 2, middle);
         store_characters(out + 10, last);
@@ -310,7 +301,14 @@ char* decimal_text(char* out, std::uint64_t digits, int exponent) {
     }
     const int integer_length = decimal_exponent + 1;
     store_characters(out, word0);  // where the digits end before the point, the padding's '0's lead up to it
+    store_characters(out + 8, word1);
+    store_characters(out + 16, word2);
     if (length <= integer_length) return out + integer_length;
+    if (integer_length >= 8) {  // only --digits 9 and up: the fraction's digits move up one in memory
+        std::memmove(out + integer_length + 1, out + integer_length, static_cast<std::size_t>(length - integer_length));
+        out[integer_length] = '.';
+        return out + length + 1;
+    }
     // The point after integer_length characters; from there each moves up one.
     const std::uint64_t integer_part = low_bytes(integer_length);
     store_characters(out, (word0 & integer_part) | std::uint64_t{'.'} << (8 * integer_length) |
@@ -341,7 +339,7 @@ char* shortest_text(char* out, Real value) {
         return out + 1;
     }
     const decimal_digits decimal = shortest_digits(std::fabs(value));
-    return decimal_text<max_digits>(out, decimal.first, decimal.second);
+    return decimal_text<max_digits>(out, decimal.first, decimal.second, significant_digits);
 }
 
 }  // namespace
@@ -352,4 +350,15 @@ char* shortest_double_text(char* out, double value) {
 
 char* shortest_single_text(char* out, float value) {
     return shortest_text<float, std::uint32_t, shortest_single_digits, 9>(out, value);
+}
+
+// The digits where given_decimal_digits can prove them, else std::to_chars,
+// which never fails here: number_text_room holds any of these texts.
+char* given_digits_text(char* out, double value, int digits) {
+    const decimal_digits decimal = given_decimal_digits(std::fabs(value), digits);
+    if (decimal.first == 0)
+        return std::to_chars(out, out + number_text_room, value, std::chars_format::general, digits).ptr;
+    *out = '-';
+    out += std::signbit(value) ? 1 : 0;
+    return decimal_text<most_given_digits>(out, decimal.first, decimal.second, digits);
 }

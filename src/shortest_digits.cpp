@@ -1,31 +1,11 @@
 #include "shortest_digits.h"
 
+#include "decimal_scaling.h"
 #include "shortest_digits_table.h"
 
 #include <cstring>
 
 namespace {
-
-// floor(q log10 2), floor(log10(3/4 2^q)) and floor(n log2 10), exact for
-// the exponents met here, as tools/shortest_digits_table.py checks.
-int floor_log10_pow2(int q) { return (q * 1262611) >> 22; }
-int floor_log10_three_quarters_pow2(int q) { return (q * 1262611 - 524031) >> 22; }
-int floor_log2_pow10(int n) { return (n * 1741647) >> 19; }
-
-// The high and low halves of a 64-bit product.
-void multiply(std::uint64_t a, std::uint64_t b, std::uint64_t& high, std::uint64_t& low) {
-#ifdef __SIZEOF_INT128__
-    __extension__ using wide = unsigned __int128;  // a GNU extension, which the 64-bit compilers all have
-    wide product = static_cast<wide>(a) * b;
-    high = static_cast<std::uint64_t>(product >> 64);
-    low = static_cast<std::uint64_t>(product);
-#else  // 32-bit processors: four 32-bit products
-    std::uint64_t a1 = a >> 32, a0 = a & 0xFFFFFFFF, b1 = b >> 32, b0 = b & 0xFFFFFFFF;
-    std::uint64_t middle = (a0 * b0 >> 32) + (a1 * b0 & 0xFFFFFFFF) + a0 * b1;
-    high = a1 * b1 + (a1 * b0 >> 32) + (middle >> 32);
-    low = a * b;
-#endif
-}
 
 // g * scaled / 2^128, rounded to odd: the integer part, its lowest bit set
 // where a fraction was cut off. g, the table's power of ten, is too large

@@ -17,7 +17,7 @@ def floor_log2_pow10(n):
 
 def check_estimates():
     """The converter's floor(q log10 2) and floor(log10(3/4 2^q)) for every binary exponent it meets, exactly."""
-    for q in range(-1100, 1000):
+    for q in range(-1100, 1100):
         for k, numerator, denominator in (((q * 1262611) >> 22, 1, 1), ((q * 1262611 - 524031) >> 22, 3, 4)):
             value = (numerator << max(q, 0), denominator << max(-q, 0))  # 2^q, or 3/4 of it, as a fraction
             low, high = (10 ** k, 1) if k >= 0 else (1, 10 ** -k), (10 ** (k + 1), 1) if k >= -1 else (1, 10 ** (-k - 1))

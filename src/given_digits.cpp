@@ -1,0 +1,90 @@
+#include "given_digits.h"
+
+#include "decimal_scaling.h"
+#include "shortest_digits_table.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+// 5^0 to 5^22.
+constexpr std::array<std::uint64_t, 23> make_powers_of_five() {
+    std::array<std::uint64_t, 23> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& entry : powers) {
+        entry = power;
+        power *= 5;
+    }
+    return powers;
+}
+constexpr std::array<std::uint64_t, 23> powers_of_five = make_powers_of_five();
+
+constexpr int highest_power_of_ten = lowest_power_of_ten + static_cast<int>(sizeof powers_of_ten / sizeof *powers_of_ten) - 1;
+
+// c 2^q times 10^n, c from 2^52 to below 2^53, the result from 1 to below
+// 2^60: its integer part and the first 64 bits of its fraction. The table's
+// g(n) is 10^n 2^(127 - F), F = floor(n log2 10), too large by less than 1,
+// so c 2^q 10^n is (c 2^11) g 2^(q + F - 138): a product below 2^192 whose
+// integer part starts at bit 138 - q - F, above 130 for a result below
+// 2^60. Its top 128 bits, from c 2^11 times g's halves, leave out the
+// lowest 64; with g's excess the error is below 2^64, an eighth of the
+// fraction's last bit, so each is within 1 of the exact value's floor.
+void scaled_by_power_of_ten(std::uint64_t c, int q, int n, std::uint64_t& integer, std::uint64_t& fraction) {
+    const std::uint64_t(&g)[2] = powers_of_ten[n - lowest_power_of_ten];
+    const std::uint64_t x = c << 11;
+    std::uint64_t high_high, high_low, low_high, low_low;
+    multiply(x, g[0], high_high, high_low);
+    multiply(x, g[1], low_high, low_low);
+    static_cast<void>(low_low);
+    const std::uint64_t middle = high_low + low_high;
+    const std::uint64_t top = high_high + (middle < high_low ? 1 : 0);
+    const int shift = 138 - q - floor_log2_pow10(n) - 128;  // within the top word: 3 to 63
+    integer = top >> shift;
+    fraction = top << (64 - shift) | middle >> shift;
+}
+
+// Whether c 2^q 10^n is an integer and a half exactly: whether
+// 2 c 2^q 10^n, which is c 5^n 2^(q + n + 1), is an odd integer. For n
+// below zero, 5^-n must divide c: at most 5^22 can, c being below 2^53.
+bool exactly_half(std::uint64_t c, int q, int n) {
+    const int zeros = __builtin_ctzll(c);
+    if (zeros + q + n + 1 != 0) return false;
+    return n >= 0 || (-n <= 22 && (c >> zeros) % powers_of_five[-n] == 0);
+}
+
+}  // namespace
+
+std::pair<std::uint64_t, int> given_decimal_digits(double value, int count) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = static_cast<int>(bits >> 52);  // the sign bit is 0
+    if (biased == 0 || biased == 0x7FF) return {0, 0};
+    const std::uint64_t c = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52;
+    const int q = biased - 1075;
+    // The value lies from 2^(q+52) to below 2^(q+53): its decimal exponent
+    // is this estimate or one more. Scaled to count digits by the estimate,
+    // it is at least 10^(count-1) and below 10^(count+1).
+    int exponent = floor_log10_pow2(q + 52) - (count - 1);
+    if (-exponent <= lowest_power_of_ten || -exponent > highest_power_of_ten) return {0, 0};
+    std::uint64_t integer, fraction;
+    scaled_by_power_of_ten(c, q, -exponent, integer, fraction);
+    if (integer >= integer_powers_of_ten[static_cast<std::size_t>(count)]) {  // one digit too many
+        ++exponent;
+        scaled_by_power_of_ten(c, q, -exponent, integer, fraction);
+    }
+    // Within 2 of a half the exact value may lie on either side, or on it:
+    // a tie goes to the even digit, as printf's does; the rest is not
+    // decided here.
+    constexpr std::uint64_t half = std::uint64_t{1} << 63;
+    std::uint64_t digits = integer + (fraction > half ? 1 : 0);
+    if (fraction - (half - 2) <= 4) {
+        if (!exactly_half(c, q, -exponent)) return {0, 0};
+        digits = integer + (integer & 1);
+    }
+    if (digits == integer_powers_of_ten[static_cast<std::size_t>(count)]) {  // 99...9.5 and up carry into one more digit
+        digits = integer_powers_of_ten[static_cast<std::size_t>(count - 1)];
+        ++exponent;
+    }
+    return {digits, exponent};
+}
