@@ -3,22 +3,9 @@
 #include "decimal_scaling.h"
 #include "shortest_digits_table.h"
 
-#include <array>
 #include <cstring>
 
 namespace {
-
-// 5^0 to 5^22.
-constexpr std::array<std::uint64_t, 23> make_powers_of_five() {
-    std::array<std::uint64_t, 23> powers{};
-    std::uint64_t power = 1;
-    for (std::uint64_t& entry : powers) {
-        entry = power;
-        power *= 5;
-    }
-    return powers;
-}
-constexpr std::array<std::uint64_t, 23> powers_of_five = make_powers_of_five();
 
 constexpr int highest_power_of_ten = lowest_power_of_ten + static_cast<int>(sizeof powers_of_ten / sizeof *powers_of_ten) - 1;
 
@@ -44,15 +31,6 @@ void scaled_by_power_of_ten(std::uint64_t c, int q, int n, std::uint64_t& intege
     fraction = top << (64 - shift) | middle >> shift;
 }
 
-// Whether c 2^q 10^n is an integer and a half exactly: whether
-// 2 c 2^q 10^n, which is c 5^n 2^(q + n + 1), is an odd integer. For n
-// below zero, 5^-n must divide c: at most 5^22 can, c being below 2^53.
-bool exactly_half(std::uint64_t c, int q, int n) {
-    const int zeros = __builtin_ctzll(c);
-    if (zeros + q + n + 1 != 0) return false;
-    return n >= 0 || (-n <= 22 && (c >> zeros) % powers_of_five[-n] == 0);
-}
-
 }  // namespace
 
 std::pair<std::uint64_t, int> given_decimal_digits(double value, int count) {
@@ -73,13 +51,17 @@ std::pair<std::uint64_t, int> given_decimal_digits(double value, int count) {
         ++exponent;
         scaled_by_power_of_ten(c, q, -exponent, integer, fraction);
     }
-    // Within 2 of a half the exact value may lie on either side, or on it:
-    // a tie goes to the even digit, as printf's does; the rest is not
-    // decided here.
+    // Within 2 of a half the exact value may lie on either side, or on it.
+    // On it, 2 c 2^q 10^n, which is c 5^n 2^(q + n + 1), is an odd integer:
+    // a tie, which goes to the even digit, as printf's does. So near, that
+    // is where its power of two, from c's trailing zeros and q + n + 1, is
+    // 2^0: from n = 0 up the rest is odd; below, it is c's odd part over
+    // 5^-n, which within 2^-61 of an odd integer is one (c is below 2^53,
+    // the result at least 1). Off a tie, this cannot tell the side.
     constexpr std::uint64_t half = std::uint64_t{1} << 63;
     std::uint64_t digits = integer + (fraction > half ? 1 : 0);
     if (fraction - (half - 2) <= 4) {
-        if (!exactly_half(c, q, -exponent)) return {0, 0};
+        if (__builtin_ctzll(c) + q - exponent + 1 != 0) return {0, 0};
         digits = integer + (integer & 1);
     }
     if (digits == integer_powers_of_ten[static_cast<std::size_t>(count)]) {  // 99...9.5 and up carry into one more digit

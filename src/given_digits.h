@@ -11,8 +11,8 @@
 // perhaps ending in zeros) and exponent, digits times 10^exponent being
 // value rounded to count significant digits. Digits 0 where this cannot
 // tell: the value is zero, subnormal, infinite, NaN or beyond the table,
-// or it lies too near a half between two candidates (exact ties among
-// those), where the caller asks std::to_chars.
+// or it lies too near a half between two candidates without being on it,
+// where the caller asks std::to_chars.
 std::pair<std::uint64_t, int> given_decimal_digits(double value, int count);
 
 #endif
