@@ -7,7 +7,9 @@
 
 namespace {
 
-constexpr int highest_power_of_ten = lowest_power_of_ten + static_cast<int>(sizeof powers_of_ten / sizeof *powers_of_ten) - 1;
+// The table reaches the power of ten that scales the least normal value
+// (2^-1022, decimal exponent -308) to 17 digits.
+static_assert(lowest_power_of_ten + static_cast<int>(sizeof powers_of_ten / sizeof *powers_of_ten) - 1 >= 16 + 308);
 
 // c 2^q times 10^n, c from 2^52 to below 2^53, the result from 1 to below
 // 2^60: its integer part and the first 64 bits of its fraction. The table's
@@ -44,7 +46,7 @@ std::pair<std::uint64_t, int> given_decimal_digits(double value, int count) {
     // is this estimate or one more. Scaled to count digits by the estimate,
     // it is at least 10^(count-1) and below 10^(count+1).
     int exponent = floor_log10_pow2(q + 52) - (count - 1);
-    if (-exponent <= lowest_power_of_ten || -exponent > highest_power_of_ten) return {0, 0};
+    if (-exponent <= lowest_power_of_ten) return {0, 0};  // above about 10^292; the least normal needs 10^324
     std::uint64_t integer, fraction;
     scaled_by_power_of_ten(c, q, -exponent, integer, fraction);
     if (integer >= integer_powers_of_ten[static_cast<std::size_t>(count)]) {  // one digit too many
@@ -64,7 +66,7 @@ std::pair<std::uint64_t, int> given_decimal_digits(double value, int count) {
         if (__builtin_ctzll(c) + q - exponent + 1 != 0) return {0, 0};
         digits = integer + (integer & 1);
     }
-    if (digits == integer_powers_of_ten[static_cast<std::size_t>(count)]) {  // 99...9.5 and up carry into one more digit
+    if (digits == integer_powers_of_ten[static_cast<std::size_t>(count)]) {  // 99...9.5 and up: one digit more
         digits = integer_powers_of_ten[static_cast<std::size_t>(count - 1)];
         ++exponent;
     }

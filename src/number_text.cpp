@@ -261,10 +261,10 @@ std::uint64_t low_bytes(int count) { return (std::uint64_t{1} << (8 * count)) - 
 // Padded with '0's to max_digits, they are one character and two words
 // of eight, which need no lengths to store: the text's end drops the
 // '0's. Writes past the text's end, within number_text_room.
-// Written in place in each caller, so that the shortest text's fixed_below
-// is a constant there.
-template <int max_digits>
-[[gnu::always_inline]] inline char* decimal_text(char* out, std::uint64_t digits, int exponent, int fixed_below) {
+// Integer parts of 8 digits and more come only with --digits 9 and up
+// (long_integers).
+template <int max_digits, bool long_integers>
+char* decimal_text(char* out, std::uint64_t digits, int exponent, int fixed_below) {
     constexpr std::uint64_t ten_to_the_8 = 100000000, first_unit = integer_powers_of_ten[max_digits - 1];
     const int count = digit_count(digits);
     const int decimal_exponent = exponent + count - 1;
@@ -304,10 +304,13 @@ template <int max_digits>
     store_characters(out + 8, word1);
     store_characters(out + 16, word2);
     if (length <= integer_length) return out + integer_length;
-    if (integer_length >= 8) {  // only --digits 9 and up: the fraction's digits move up one in memory
-        std::memmove(out + integer_length + 1, out + integer_length, static_cast<std::size_t>(length - integer_length));
-        out[integer_length] = '.';
-        return out + length + 1;
+    if constexpr (long_integers) {
+        if (integer_length >= 8) {  // the fraction's digits move up one in memory
+            std::memmove(out + integer_length + 1, out + integer_length,
+                         static_cast<std::size_t>(length - integer_length));
+            out[integer_length] = '.';
+            return out + length + 1;
+        }
     }
     // The point after integer_length characters; from there each moves up one.
     const std::uint64_t integer_part = low_bytes(integer_length);
@@ -339,7 +342,7 @@ char* shortest_text(char* out, Real value) {
         return out + 1;
     }
     const decimal_digits decimal = shortest_digits(std::fabs(value));
-    return decimal_text<max_digits>(out, decimal.first, decimal.second, significant_digits);
+    return decimal_text<max_digits, false>(out, decimal.first, decimal.second, significant_digits);
 }
 
 }  // namespace
@@ -360,5 +363,5 @@ char* given_digits_text(char* out, double value, int digits) {
         return std::to_chars(out, out + number_text_room, value, std::chars_format::general, digits).ptr;
     *out = '-';
     out += std::signbit(value) ? 1 : 0;
-    return decimal_text<most_given_digits>(out, decimal.first, decimal.second, digits);
+    return decimal_text<most_given_digits, true>(out, decimal.first, decimal.second, digits);
 }
