@@ -14,6 +14,16 @@ inline int floor_log10_pow2(int q) { return (q * 1262611) >> 22; }
 inline int floor_log10_three_quarters_pow2(int q) { return (q * 1262611 - 524031) >> 22; }
 inline int floor_log2_pow10(int n) { return (n * 1741647) >> 19; }
 
+// The high and low halves of a 64-bit product from four 32-bit products,
+// for the 32-bit processors; the proof program holds it to the 128-bit
+// product everywhere.
+inline void multiply_by_halves(std::uint64_t a, std::uint64_t b, std::uint64_t& high, std::uint64_t& low) {
+    std::uint64_t a1 = a >> 32, a0 = a & 0xFFFFFFFF, b1 = b >> 32, b0 = b & 0xFFFFFFFF;
+    std::uint64_t middle = (a0 * b0 >> 32) + (a1 * b0 & 0xFFFFFFFF) + a0 * b1;
+    high = a1 * b1 + (a1 * b0 >> 32) + (middle >> 32);
+    low = a * b;
+}
+
 // The high and low halves of a 64-bit product.
 inline void multiply(std::uint64_t a, std::uint64_t b, std::uint64_t& high, std::uint64_t& low) {
 #ifdef __SIZEOF_INT128__
@@ -21,11 +31,8 @@ inline void multiply(std::uint64_t a, std::uint64_t b, std::uint64_t& high, std:
     wide product = static_cast<wide>(a) * b;
     high = static_cast<std::uint64_t>(product >> 64);
     low = static_cast<std::uint64_t>(product);
-#else  // 32-bit processors: four 32-bit products
-    std::uint64_t a1 = a >> 32, a0 = a & 0xFFFFFFFF, b1 = b >> 32, b0 = b & 0xFFFFFFFF;
-    std::uint64_t middle = (a0 * b0 >> 32) + (a1 * b0 & 0xFFFFFFFF) + a0 * b1;
-    high = a1 * b1 + (a1 * b0 >> 32) + (middle >> 32);
-    low = a * b;
+#else
+    multiply_by_halves(a, b, high, low);
 #endif
 }
 

@@ -28,6 +28,7 @@
 //   number_text_proof [--to-chars-only | --reader-only] [--float-stride N] [--doubles N] [--hard-doubles N]
 //                     [--decimal-texts N] [--seed S]
 #include "decimal_reader.h"
+#include "decimal_scaling.h"
 #include "number_text.h"
 
 #include <algorithm>
@@ -412,6 +413,19 @@ int main(int argc, char** argv) {
             if (!to_chars_only && std::isfinite(value)) check_reads_back(value);
         }
     });
+#ifdef __SIZEOF_INT128__
+    // The 32-bit processors' product by halves, against the 128-bit product: all ones, then random pairs.
+    std::uint64_t state = seed;
+    for (int pair = 0; pair < 1000000; ++pair) {
+        std::uint64_t a = pair == 0 ? ~std::uint64_t{0} : next_random(state), b = pair == 0 ? a : next_random(state);
+        std::uint64_t high, low;
+        multiply_by_halves(a, b, high, low);
+        __extension__ auto product = static_cast<unsigned __int128>(a) * b;
+        if ((high != static_cast<std::uint64_t>(product >> 64) || low != static_cast<std::uint64_t>(product)) &&
+            differences++ < 20)
+            std::printf("%llx * %llx: not the 128-bit product\n", static_cast<ull>(a), static_cast<ull>(b));
+    }
+#endif
     // Within 2^-62 of a half between two texts of 13, 2, 10 and 7 digits, not on it (found by lattice reduction);
     // past the table's powers of ten; and infinity.
     for (double tie : {0x1.8bf7e7fa6f02ap-197, -0x1.cd5bee57763e6p-242, 0x1.fc575867314eep-331, 0x1.7e5902ce0e151p-401,
