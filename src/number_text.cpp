@@ -218,18 +218,21 @@ char* reference_number_text(char* out, double value) {
 
 namespace {
 
+// "0000" to "9999", each as the characters of a little-endian 32-bit word.
+constexpr std::array<std::uint32_t, 10000> make_digit_quads() {
+    std::array<std::uint32_t, 10000> quads{};
+    for (std::uint32_t value = 0; value < quads.size(); ++value)
+        quads[value] = ('0' + value / 1000) | ('0' + value / 100 % 10) << 8 | ('0' + value / 10 % 10) << 16 |
+                       static_cast<std::uint32_t>('0' + value % 10) << 24;
+    return quads;
+}
+constexpr std::array<std::uint32_t, 10000> digit_quads = make_digit_quads();
+
 // The eight decimal digits of value (below 10^8, with leading zeros) as
-// characters, the first in the word's lowest byte: split into two halves of
-// four digits, then pairs, then digits, each lane at once. Each split puts
-// the quotient in the low lane and the remainder above it in one multiply
-// and add: q + (x - q d) << w is x << w + q (1 - d << w), modulo 2^64.
+// characters, the first in the word's lowest byte.
 std::uint64_t eight_digit_characters(std::uint64_t value) {
-    std::uint64_t high = value * 109951163 >> 40;  // value / 10^4, exact below 10^8
-    std::uint64_t lanes = (value << 32) + high * (1 - (std::uint64_t{10000} << 32));
-    high = (lanes * 10486 >> 20) & 0x0000007F0000007F;  // a lane / 100, exact below 10^4
-    lanes = (lanes << 16) + high * (1 - (std::uint64_t{100} << 16));
-    high = (lanes * 103 >> 10) & 0x000F000F000F000F;  // a lane / 10, exact below 100
-    return (lanes << 8) + high * (1 - (std::uint64_t{10} << 8)) + all_zero_characters;
+    const std::uint64_t high = value * 109951163 >> 40;  // value / 10^4, exact below 10^8
+    return digit_quads[high] | std::uint64_t{digit_quads[value - high * 10000]} << 32;
 }
 
 // "00" to "99", for exponents.
@@ -251,9 +254,6 @@ int digit_count(std::uint64_t value) {
     return estimate + (value >= integer_powers_of_ten[static_cast<std::size_t>(estimate)] ? 1 : 0);
 }
 
-// Bytes 0 to count - 1 of a word, as a mask; count below 8.
-std::uint64_t low_bytes(int count) { return (std::uint64_t{1} << (8 * count)) - 1; }
-
 // digits times 10^exponent in "%g"'s notation, as std::to_chars writes it:
 // fixed for decimal exponents from -4 to below fixed_below (6 for the
 // shortest text, N for --digits N), else d.ddde+XX; trailing zeros dropped.
@@ -261,23 +261,31 @@ std::uint64_t low_bytes(int count) { return (std::uint64_t{1} << (8 * count)) - 
 // Padded with '0's to max_digits, they are one character and two words
 // of eight, which need no lengths to store: the text's end drops the
 // '0's. Writes past the text's end, within number_text_room.
-// Integer parts of 8 digits and more come only with --digits 9 and up
+// Integer parts of 9 digits and more come only with --digits 9 and up
 // (long_integers).
 template <int max_digits, bool long_integers>
 char* decimal_text(char* out, std::uint64_t digits, int exponent, int fixed_below) {
-    constexpr std::uint64_t ten_to_the_8 = 100000000, first_unit = integer_powers_of_ten[max_digits - 1];
-    const int count = digit_count(digits);
+    constexpr std::uint32_t ten_to_the_8 = 100000000;
+    constexpr std::uint64_t first_unit = integer_powers_of_ten[max_digits - 1];
+    // The shortest digits of a normal value, zeros included, have all
+    // max_digits digits or one fewer; others may have fewer still.
+    constexpr std::uint64_t one_fewer = integer_powers_of_ten[max_digits - 2];
+    const int count = digits >= first_unit ? max_digits : digits >= one_fewer ? max_digits - 1 : digit_count(digits);
     const int decimal_exponent = exponent + count - 1;
     const std::uint64_t padded = digits * integer_powers_of_ten[static_cast<std::size_t>(max_digits - count)];
-    const std::uint64_t first = padded / first_unit, rest = padded - first * first_unit;
-    const std::uint64_t middle = eight_digit_characters(max_digits > 9 ? rest / ten_to_the_8 : rest);
-    const std::uint64_t last = max_digits > 9 ? eight_digit_characters(rest % ten_to_the_8) : all_zero_characters;
+    // The first nine digits, below 2^32, and the last eight where there are 17.
+    const auto leading = static_cast<std::uint32_t>(max_digits > 9 ? padded / ten_to_the_8 : padded);
+    const std::uint32_t first = leading / ten_to_the_8;
+    const std::uint64_t middle = eight_digit_characters(leading - first * ten_to_the_8);
+    const std::uint64_t last =
+        max_digits > 9 ? eight_digit_characters(padded % ten_to_the_8) : all_zero_characters;
     const int length = last != all_zero_characters     ? 9 + significant_length(last)
                        : middle != all_zero_characters ? 1 + significant_length(middle)
                                                        : 1;
-    const std::uint64_t first_character = '0' + first;
+    const char first_character = static_cast<char>('0' + first);
     if (decimal_exponent < -4 || decimal_exponent >= fixed_below) {
-        store_characters(out, first_character | std::uint64_t{'.'} << 8);
+        out[0] = first_character;
+        out[1] = '.';
         store_characters(out + 2, middle);
         store_characters(out + 10, last);
         out += length > 1 ? length + 1 : 1;
@@ -288,24 +296,19 @@ char* decimal_text(char* out, std::uint64_t digits, int exponent, int fixed_belo
         std::memcpy(out, &exponent_pairs[static_cast<std::size_t>(2 * (magnitude % 100))], 2);
         return out + 2;
     }
-    // The digits as characters 0 to 7, 8 to 15 and from 16 on.
-    const std::uint64_t word0 = first_character | middle << 8, word1 = middle >> 56 | last << 8,
-                        word2 = last >> 56 | all_zero_characters << 8;
     if (decimal_exponent < 0) {  // "0.", then zeros up to the first digit
         store_characters(out, zero_point_zeros);
         out += 1 - decimal_exponent;
-        store_characters(out, word0);
-        store_characters(out + 8, word1);
-        store_characters(out + 16, word2);
-        return out + length;
     }
+    out[0] = first_character;
+    store_characters(out + 1, middle);
+    store_characters(out + 9, last);
+    if (decimal_exponent < 0) return out + length;
     const int integer_length = decimal_exponent + 1;
-    store_characters(out, word0);  // where the digits end before the point, the padding's '0's lead up to it
-    store_characters(out + 8, word1);
-    store_characters(out + 16, word2);
+    // Where the digits end before the point, the padding's '0's lead up to it.
     if (length <= integer_length) return out + integer_length;
     if constexpr (long_integers) {
-        if (integer_length >= 8) {  // the fraction's digits move up one in memory
+        if (integer_length > 8) {  // the fraction's digits move up one in memory
             std::memmove(out + integer_length + 1, out + integer_length,
                          static_cast<std::size_t>(length - integer_length));
             out[integer_length] = '.';
@@ -313,11 +316,9 @@ char* decimal_text(char* out, std::uint64_t digits, int exponent, int fixed_belo
         }
     }
     // The point after integer_length characters; from there each moves up one.
-    const std::uint64_t integer_part = low_bytes(integer_length);
-    store_characters(out, (word0 & integer_part) | std::uint64_t{'.'} << (8 * integer_length) |
-                              (word0 << 8 & ~integer_part << 8));
-    store_characters(out + 8, word0 >> 56 | word1 << 8);
-    store_characters(out + 16, word1 >> 56 | word2 << 8);
+    out[integer_length] = '.';
+    store_characters(out + integer_length + 1, middle >> (8 * (integer_length - 1)));
+    store_characters(out + 10, last);
     return out + length + 1;
 }
 
@@ -325,7 +326,7 @@ char* decimal_text(char* out, std::uint64_t digits, int exponent, int fixed_belo
 // infinities and NaNs as std::to_chars spells them. Bits is the unsigned
 // type of Real's size; one comparison of the magnitude's bits tells those
 // apart: less one, zero wraps past the infinity's.
-template <typename Real, typename Bits, decimal_digits (*shortest_digits)(Real), int max_digits>
+template <typename Real, typename Bits, decimal_digits (*shortest_digits)(Bits), int max_digits>
 char* shortest_text(char* out, Real value) {
     Bits bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -341,7 +342,7 @@ char* shortest_text(char* out, Real value) {
         *out = '0';
         return out + 1;
     }
-    const decimal_digits decimal = shortest_digits(std::fabs(value));
+    const decimal_digits decimal = shortest_digits(magnitude);
     return decimal_text<max_digits, false>(out, decimal.first, decimal.second, significant_digits);
 }
 
