@@ -131,7 +131,7 @@ conversion_result write_stack(const unsigned char (&probe)[probe_size], int inpu
     std::size_t start = header_field_count * size, available = probe_size;
     std::uint64_t bytes_read = probe_size;
     for (;;) {
-        std::size_t complete = available - (available - start) % size;
+        std::size_t complete = available - available % size;  // start is a whole number of cells too
         if (!hand_over_cells(output, block + start, block + complete, nodata, nodata_line, digits))
             return conversion_write_failed;
         if constexpr (gathering) {  // before a read that may wait

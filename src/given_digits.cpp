@@ -7,9 +7,9 @@
 
 namespace {
 
-// The table reaches the power of ten that scales the least normal value
+// The table ends at the power of ten that scales the least normal value
 // (2^-1022, decimal exponent -308) to 17 digits.
-static_assert(lowest_power_of_ten + static_cast<int>(sizeof powers_of_ten / sizeof *powers_of_ten) - 1 >= 16 + 308);
+static_assert(lowest_power_of_ten + static_cast<int>(sizeof powers_of_ten / sizeof *powers_of_ten) - 1 == 16 + 308);
 
 // c 2^q times 10^n, c from 2^52 to below 2^53, the result from 1 to below
 // 2^60: its integer part and the first 64 bits of its fraction. The table's
@@ -40,7 +40,7 @@ std::pair<std::uint64_t, int> given_decimal_digits(double value, int count) {
     std::memcpy(&bits, &value, sizeof bits);
     const int biased = static_cast<int>(bits >> 52);  // the sign bit is 0
     if (biased == 0 || biased == 0x7FF) return {0, 0};
-    const std::uint64_t c = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52;
+    const std::uint64_t c = (bits & ((std::uint64_t{1} << 52) - 1)) + (std::uint64_t{1} << 52);  // the hidden bit
     const int q = biased - 1075;
     // The value lies from 2^(q+52) to below 2^(q+53): its decimal exponent
     // is this estimate or one more. Scaled to count digits by the estimate,

@@ -100,8 +100,8 @@ constexpr std::array<double, fast_exponent_count> make_factors() {
     return table;
 }
 constexpr std::array<double, fast_exponent_count> factors = make_factors();
-static_assert(decimal_exponent_estimate(first_divided_exponent - 1) <= significant_digits - 1 &&
-              decimal_exponent_estimate(first_divided_exponent) > significant_digits - 1);
+static_assert(decimal_exponent_estimate(first_divided_exponent - 1) == significant_digits - 1 &&
+              decimal_exponent_estimate(first_divided_exponent) == significant_digits);
 
 // magnitude * 10^(5 - decimal_exponent) * 2^40, rounded once.
 double scaled_to_six_digits(double magnitude, int decimal_exponent) {

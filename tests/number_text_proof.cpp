@@ -427,10 +427,12 @@ int main(int argc, char** argv) {
     }
 #endif
     // Within 2^-62 of a half between two texts of 13, 2, 10 and 7 digits, not on it (found by lattice reduction);
-    // past the table's powers of ten; and infinity.
+    // past the table's powers of ten; and infinity. Then the least normal single, a power of two with no nearer
+    // value below, which the stride may miss.
     for (double tie : {0x1.8bf7e7fa6f02ap-197, -0x1.cd5bee57763e6p-242, 0x1.fc575867314eep-331, 0x1.7e5902ce0e151p-401,
                        DBL_MAX, -HUGE_VAL})
         if (!reader_only) check_exact(tie, true);
+    if (!reader_only) check_exact(FLT_MIN, true);
     std::printf("double precision: %llu seeded values, and %llu for --exact and --digits (seed %llu), %.1f s\n",
                 static_cast<ull>(double_count), static_cast<ull>(hard_count), static_cast<ull>(seed),
                 seconds_since(start));
