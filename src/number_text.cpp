@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -291,7 +292,7 @@ char* decimal_text(char* out, std::uint64_t digits, int exponent, int fixed_belo
         out += length > 1 ? length + 1 : 1;
         *out++ = 'e';
         *out++ = decimal_exponent < 0 ? '-' : '+';
-        int magnitude = decimal_exponent < 0 ? -decimal_exponent : decimal_exponent;
+        const int magnitude = std::abs(decimal_exponent);
         if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
         std::memcpy(out, &exponent_pairs[static_cast<std::size_t>(2 * (magnitude % 100))], 2);
         return out + 2;
