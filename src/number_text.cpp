@@ -324,7 +324,7 @@ char* decimal_text(char* out, std::uint64_t digits, int exponent, int fixed_belo
 }
 
 // The sign, then the text of the magnitude from its shortest digits; zero,
-// infinities and NaNs as std::to_chars spells them. Bits is the unsigned
+// infinities and NaNs as std::to_chars spells them: "0", "inf", "nan". Bits is the unsigned
 // type of Real's size; one comparison of the magnitude's bits tells those
 // apart: less one, zero wraps past the infinity's.
 template <typename Real, typename Bits, decimal_digits (*shortest_digits)(Bits), int max_digits>
@@ -338,10 +338,12 @@ char* shortest_text(char* out, Real value) {
     *out = '-';
     out += bits >> sign_shift;
     if (static_cast<Bits>(magnitude - 1) >= infinity - 1) {
-        if (magnitude != 0)
-            return std::to_chars(out, out + number_text_room - 1, std::fabs(value), std::chars_format::general).ptr;
-        *out = '0';
-        return out + 1;
+        if (magnitude == 0) {
+            *out = '0';
+            return out + 1;
+        }
+        std::memcpy(out, magnitude == infinity ? "inf" : "nan", 3);
+        return out + 3;
     }
     const decimal_digits decimal = shortest_digits(magnitude);
     return decimal_text<max_digits, false>(out, decimal.first, decimal.second, significant_digits);
