@@ -60,7 +60,8 @@ inline std::uint64_t scaled_to_odd(const std::uint64_t (&g)[2], std::uint64_t sc
 // The value c 2^q; c_least is the least significand of a normal value,
 // q_least the exponent of the subnormals.
 template <bool single>
-[[gnu::always_inline]] inline decimal_digits shortest_digits(std::uint64_t c, int q, std::uint64_t c_least, int q_least) {
+[[gnu::always_inline]] inline decimal_digits shortest_digits(std::uint64_t c, int q, std::uint64_t c_least,
+                                                            int q_least) {
     // The rounding interval, in quarters of a unit of c: half a unit either
     // side, but a quarter below a power of two, where the value below is
     // nearer. Where c is even, its ends read back to the value too.
@@ -92,24 +93,25 @@ template <bool single>
 // A finite value above zero as c 2^q: its fraction, with the hidden bit
 // where it is normal, and its exponent, from its bits; fraction_bits and the
 // least exponent are its type's.
-template <bool single, typename Bits, int fraction_bits, int q_least>
+template <typename Bits, int fraction_bits, int q_least>
 [[gnu::always_inline]] inline decimal_digits shortest_digits_of(Bits bits) {
     constexpr std::uint64_t hidden = std::uint64_t{1} << fraction_bits;
     const std::uint64_t fraction = bits & (hidden - 1);
     const int biased = static_cast<int>(bits >> fraction_bits);  // the sign bit is 0 above zero
     const bool normal = biased != 0;
-    return shortest_digits<single>(normal ? fraction | hidden : fraction,
-                            (normal ? biased - 1 : 0) + q_least, hidden, q_least);
+    // A single's bits are 32: its products need only the table's upper half.
+    return shortest_digits<sizeof(Bits) == sizeof(std::uint32_t)>(normal ? fraction | hidden : fraction,
+                                                                  (normal ? biased - 1 : 0) + q_least, hidden, q_least);
 }
 
 }  // namespace shortest_digits_detail
 
 inline decimal_digits shortest_double_digits(std::uint64_t bits) {
-    return shortest_digits_detail::shortest_digits_of<false, std::uint64_t, 52, -1074>(bits);
+    return shortest_digits_detail::shortest_digits_of<std::uint64_t, 52, -1074>(bits);
 }
 
 inline decimal_digits shortest_single_digits(std::uint32_t bits) {
-    return shortest_digits_detail::shortest_digits_of<true, std::uint32_t, 23, -149>(bits);
+    return shortest_digits_detail::shortest_digits_of<std::uint32_t, 23, -149>(bits);
 }
 
 #endif
