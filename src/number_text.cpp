@@ -342,7 +342,7 @@ char* shortest_text(char* out, Real value) {
             *out = '0';
             return out + 1;
         }
-        std::memcpy(out, magnitude == infinity ? "inf" : "nan", 3);
+        std::memcpy(out, magnitude == infinity ? "inf" : "nan", 4);  // with the terminating zero, past the end
         return out + 3;
     }
     const decimal_digits decimal = shortest_digits(magnitude);
