@@ -323,6 +323,7 @@ CASES = [
     ("faults", "read error mid-cells", stack("d", list(range(5000))), "EIO=20100", 99, "", NOT_READ,
      listing("d", stack("d", list(range(2500))))),
     ("faults", "read error in the signature", S24, "EIO=2", 99, "", NOT_READ, None),
+    ("faults", "one read fails in the signature, the next would not", S24, "SHORT=2+read=2", 99, "", NOT_READ, None),
     ("faults", "read error right after the signature", S24, "EIO=4", 99, "", NOT_READ, None),
     ("faults", "read error right after the probe", stack("d", [3]), "EIO=96", 99, "", NOT_READ, D0_TEXT),
     ("faults", "input ends inside a cell", D2, "EOF=107", 0, "", "", listing("d", stack("d", [3]))),
@@ -577,13 +578,15 @@ def on_terminal(command, workdir, env, slow_stdout, interrupt, target):
 
 def progress_bytes(raw):
     """What is wrong with the status lines' bytes: each draw is padded to the widest line so far, and the last
-    is followed by an erase of exactly that width (wine draws its own way, and is not asked)."""
+    is followed by an erase of exactly that width, then by the end, a message or another erase (wine draws its
+    own way, and is not asked)."""
     draws, width = re.findall(r"\r(\d+ cells written[^\r]*)", raw), 0
     for line in draws:
         width = max(width, len(line.rstrip()))
         if line != line.rstrip().ljust(width): return f"draw {line!r} is not padded to {width} characters"
     erase = "\r" + " " * width + "\r"
-    return f"the last draw is not followed by {erase!r}" if draws and "\r" + draws[-1] + erase not in raw else ""
+    alone = draws and re.search(re.escape("\r" + draws[-1] + erase) + r"($|[^ \0])", raw)
+    return f"the last draw is not followed by {erase!r} alone" if draws and not alone else ""
 
 def screen(text):
     """The lines a terminal shows for the text: a carriage return goes back to

@@ -4,6 +4,7 @@
  *   ENOSPC=N, ZERO=N  writes fail with ENOSPC, or move nothing, once N bytes are written
  *   SHORT=N       every read and every write moves at most N bytes
  *   EINTR=N       the N-th read and the N-th write fail with EINTR
+ *   read=N        the N-th read fails with EIO; later ones read on
  *   CALLS=N       writes after the N-th fail with EIO
  *   close=N, fstat=N, ftruncate=N   the N-th such call fails with EIO
  *   calloc=N      an allocation of N zeroed bytes fails
@@ -40,12 +41,15 @@ static int fails(const char* kind, size_t* count) {
     return 1;
 }
 
+static size_t close_calls, fstat_calls, ftruncate_calls, read_calls;
+
 static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
     typedef ssize_t (*transfer)(int, void*, size_t);
     transfer real = (transfer)dlsym(RTLD_NEXT, writing ? "write" : "read");
     size_t n, room = count;
     if (fd < 3) return real(fd, buffer, count);
     if (fault_is("EINTR", &n) && ++calls[writing] == n) return errno = EINTR, -1;
+    if (!writing && fails("read", &read_calls)) return -1;
     if (writing && fault_is("CALLS", &n) && ++calls[2] > n) return errno = EIO, -1;
     if (fault_is("SHORT", &n) && n < room) room = n;
     int ends = fault_is(writing ? "ZERO" : "EOF", &n);
@@ -68,7 +72,6 @@ static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
 ssize_t read(int fd, void* buffer, size_t count) { return moved(fd, buffer, count, 0); }
 ssize_t write(int fd, const void* data, size_t count) { return moved(fd, (void*)data, count, 1); }
 
-static size_t close_calls, fstat_calls, ftruncate_calls;
 int close(int fd) { return fails("close", &close_calls) ? -1 : ((int (*)(int))dlsym(RTLD_NEXT, "close"))(fd); }
 /* With 64-bit offsets, 32-bit programs call the ...64 names. */
 #define FSTAT(name)                                                  \
