@@ -338,6 +338,8 @@ CASES = [
     # 40,012 lines in at most one write a hundred lines: the 401st write would fail
     ("faults", "--buffered: at most one write a hundred lines", HALVES, "CALLS=400 --buffered in out", 0, "", "",
      HALVES_TEXT),
+    ("faults", "--buffered: a block's text never over 256 KiB", stack("f", LONG),
+     "LARGE=262144 --buffered --digits 17 in out", 0, "", "", listing("f", stack("f", LONG), digits_text(17))),
     ("faults", "--buffered: disk full as a block fills", stack("f", LONG), "ENOSPC=1000 --buffered --digits 17 in out",
      98, "", NOT_WRITTEN, listing("f", stack("f", LONG)[:96], digits_text(17))),
     ("faults", "--buffered: a pipe write fails mid-block", HALVES, "ENOSPC=5000 --buffered in /dev/stdout", 98,

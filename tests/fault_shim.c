@@ -6,6 +6,7 @@
  *   EINTR=N       the N-th read and the N-th write fail with EINTR
  *   read=N        the N-th read fails with EIO; later ones read on
  *   CALLS=N       writes after the N-th fail with EIO
+ *   LARGE=N       writes of more than N bytes fail with EIO
  *   close=N, fstat=N, ftruncate=N   the N-th such call fails with EIO
  *   calloc=N      an allocation of N zeroed bytes fails
  *   TERM=N        the first write of more than N bytes writes N, raises SIGTERM, then writes the rest
@@ -51,6 +52,7 @@ static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
     if (fault_is("EINTR", &n) && ++calls[writing] == n) return errno = EINTR, -1;
     if (!writing && fails("read", &read_calls)) return -1;
     if (writing && fault_is("CALLS", &n) && ++calls[2] > n) return errno = EIO, -1;
+    if (writing && fault_is("LARGE", &n) && count > n) return errno = EIO, -1;
     if (fault_is("SHORT", &n) && n < room) room = n;
     int ends = fault_is(writing ? "ZERO" : "EOF", &n);
     if (ends || fault_is(writing ? "ENOSPC" : "EIO", &n)) {
