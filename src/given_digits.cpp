@@ -61,7 +61,7 @@ std::pair<std::uint64_t, int> given_decimal_digits(double value, int count) {
     // 5^-n, which within 2^-61 of an odd integer is one (c is below 2^53,
     // the result at least 1). Off a tie, this cannot tell the side.
     constexpr std::uint64_t half = std::uint64_t{1} << 63;
-    std::uint64_t digits = integer + (fraction > half ? 1 : 0);
+    std::uint64_t digits = integer + (fraction >> 63);  // up from a half; a tie is settled below
     if (fraction - (half - 2) <= 4) {
         if (__builtin_ctzll(c) + q - exponent + 1 != 0) return {0, 0};
         digits = integer + (integer & 1);
