@@ -560,7 +560,7 @@ def on_terminal(command, workdir, env, slow_stdout, interrupt, target):
     if slow_stdout:
         reader = threading.Thread(target=lambda: (time.sleep(1.5), piped.append(process.stdout.read())))
         reader.start()
-    raw, deadline = b"", started + 60
+    raw, deadline = b"", started + 240  # emulated on a busy machine, a run of 2 million lines can take minutes
     while time.monotonic() < deadline:
         due = b"cells written" in raw if when != "started" else os.path.exists(target) and os.path.getsize(target)
         if when and due:
