@@ -62,13 +62,16 @@ void check_back_to_binary(const std::uint8_t* data, std::size_t size, stack_prec
     int input = file_holding(data, size), output = file_holding(nullptr, 0);
     unsigned char header[probe_size];
     std::string fault;
+    std::uint64_t cells = 0;
     text_stack_result result = read_text_header(input, precision, "in", header, fault);
-    if (result == text_stack_read) result = write_binary_stack(input, output, precision, "in", header, fault);
+    if (result == text_stack_read) result = write_binary_stack(input, output, precision, "in", header, cells, fault);
     if (result == text_stack_read_failed || result == text_stack_write_failed) std::abort();
     if ((result == text_stack_fault) == fault.empty()) std::abort();
     std::string binary = contents(output);
     std::vector<std::string> lines = lines_of(std::string(reinterpret_cast<const char*>(data), size));
-    if (result == text_stack_read && binary.size() != lines.size() * number_size(precision)) std::abort();
+    if (result == text_stack_read && (binary.size() != lines.size() * number_size(precision) ||
+                                      cells + header_field_count != lines.size()))
+        std::abort();
     for (std::size_t index = 0; result == text_stack_read && index < lines.size(); ++index)
         if (!holds_number(binary, index, precision, lines[index].substr(lines[index].find('\t') + 1))) std::abort();
     close(input);

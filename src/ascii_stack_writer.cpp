@@ -113,18 +113,24 @@ conversion_result write_stack(const unsigned char (&probe)[probe_size], int inpu
     constexpr auto hand_over_line = gathering ? gather_line : write_all;
     constexpr auto hand_over_cells = gathering ? gather_cells<precision, style> : write_cells<precision, style>;
     if constexpr (gathering) output_is_regular = is_regular_file(output);
+    // --digits rounds the cells only: counts and coordinates rounded to a
+    // digit or two would make a text that no longer describes its stack.
+    constexpr text_style header_style = style == given_digits ? shortest_digits : style;
     char line[line_capacity];
     for (std::size_t field = 0; field < header_field_count; ++field) {
         double value = decode_number(probe + field * size, precision);
-        if (!hand_over_line(output, line, number_line<precision, style>(line, header_labels[field], value, digits)))
+        if (!hand_over_line(output, line,
+                            number_line<precision, header_style>(line, header_labels[field], value, digits)))
             return conversion_write_failed;
     }
 
     // The nodata value's line is made once: about a tenth of a stack's
-    // cells, and whole regions of some, are nodata.
+    // cells, and whole regions of some, are nodata. It is -9999 in every
+    // style, so that a nodata cell reads back as nodata, never as a value.
     const double nodata = decode_number(probe + nodata_field_index * size, precision);
     char nodata_text[line_capacity];
-    const std::string_view nodata_line(nodata_text, number_line<precision, style>(nodata_text, {}, nodata, digits));
+    const std::string_view nodata_line(nodata_text,
+                                       number_line<precision, shortest_digits>(nodata_text, {}, nodata, digits));
 
     static unsigned char block[read_block_size];
     std::copy_n(probe, probe_size, block);

@@ -98,9 +98,13 @@ void put_bits(unsigned char* out, number value) {
     std::memcpy(out, &bits, sizeof bits);
 }
 
-// Reads the number in [first, last) in the precision and, where it is one,
-// puts its bytes at out.
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// Reads the number in [first, last), which spaces and TABs may surround, in
+// the precision and, where it is one, puts its bytes at out.
 decimal_result read_number_into(stack_precision precision, const char* first, const char* last, unsigned char* out) {
+    while (first != last && is_blank(*first)) ++first;
+    while (last != first && is_blank(last[-1])) --last;
     if (precision == single_precision) {
         float value;
         decimal_result result = read_single(first, last, value);
@@ -180,7 +184,8 @@ text_stack_result read_text_header(int input, stack_precision precision, const s
 }
 
 text_stack_result write_binary_stack(int input, int output, stack_precision precision, const std::string& input_name,
-                                     const unsigned char (&header)[probe_size], std::string& fault) {
+                                     const unsigned char (&header)[probe_size], std::uint64_t& cells,
+                                     std::string& fault) {
     constexpr std::size_t write_block_size = std::size_t{64} * 1024;  // a whole number of either precision's
     static unsigned char numbers[write_block_size];
     const std::size_t size = number_size(precision);
@@ -213,5 +218,6 @@ text_stack_result write_binary_stack(int input, int output, stack_precision prec
         out += size;
         ++cells_written;
     }
+    cells = cells_written;
     return hand_over(output, output_is_regular, numbers, out) ? text_stack_read : text_stack_write_failed;
 }

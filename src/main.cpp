@@ -1,10 +1,10 @@
 // Ostrel: converts a binary raster stack into an ascii stack, and back.
 //   Ostrel [--exact | --digits N] [--buffered] [--check] <input stack in binary format> <output stack in ascii format>
-//   Ostrel --to-single | --to-double <input stack in ascii format> <output stack in binary format>
+//   Ostrel --to-single | --to-double [--check] <input stack in ascii format> <output stack in binary format>
 //   Ostrel --version | --help
 // Exit status: 0 done, 1 usage, 99 input unreadable, 98 input unrecognised,
-// short of its header's cells (--check) or not an ascii stack (--to-*), or
-// output unwritable.
+// not holding its header's cells (--check, --to-*) or not an ascii stack
+// (--to-*), or output unwritable.
 
 #include "ascii_stack_writer.h"
 #include "binary_stack_writer.h"
@@ -55,26 +55,26 @@ bool is_option(const native_char* argument, const char* option) {
 
 constexpr const char* help_lines[] = {
     "Usage: Ostrel [--exact | --digits N] [--buffered] [--check] INPUT OUTPUT",
-    "       Ostrel --to-single | --to-double INPUT OUTPUT",
+    "       Ostrel --to-single | --to-double [--check] INPUT OUTPUT",
     "  --exact      every number in the fewest digits that read back exactly",
-    "  --digits N   every number to N significant digits, 1 to 17 (default 6)",
+    "  --digits N   cells to N significant digits, 1 to 17 (default 6); the",
+    "               header as --exact writes it",
     "  --buffered   hand lines over in blocks, not one at a time: faster",
     "  --check      fail (98) unless INPUT holds the cells its header counts",
     "  --to-single  turn the ascii stack INPUT back into a binary stack of",
-    "  --to-double  single or double precision; alone, with no other option",
+    "  --to-double  single or double precision, always held to its header's count",
     "  --help, --version   show this help or the version, and exit",
     "",
     "Converts the binary raster stack INPUT (single or double precision, found",
     "from its nodata_value of -9999) into the ascii stack OUTPUT: twelve labelled",
-    "header lines, then one line per cell. An INPUT already in ascii form gives",
-    "an empty OUTPUT. INPUT and OUTPUT are always the last two arguments: files,",
-    "pipes, or - for standard input and output (a file named - is ./-).",
-    "",
+    "header lines, then one line per cell. An INPUT that begins with \"ncol\" (an",
+    "ASCII grid) gives an empty OUTPUT. INPUT and OUTPUT, always the last two",
+    "arguments, are files, pipes, or - for standard input and output (or ./-).",
     "Exit status:",
     "  0   converted (or --help, --version)",
     "  1   wrong arguments",
-    "  98  INPUT not recognised, failed --check or not an ascii stack (--to-*);",
-    "      OUTPUT is INPUT or unwritable",
+    "  98  INPUT not recognised, not an ascii stack (--to-*) or not holding the",
+    "      cells its header counts (--check, --to-*); OUTPUT is INPUT or unwritable",
     "  99  INPUT cannot be opened or read",
     "While a conversion runs, progress shows on standard error if it is a",
     "terminal. Full manual: man Ostrel (on Windows, README.md beside Ostrel.exe).",
@@ -108,15 +108,34 @@ int digits_in(const native_char* text) {
     return digits >= least_given_digits && digits <= most_given_digits ? digits : 0;
 }
 
-// The option, if any, that a conversion back to binary cannot take with it.
-const char* option_besides(bool exact, bool digits_given, bool buffered, bool check) {
-    return exact ? "--exact" : digits_given ? "--digits" : buffered ? "--buffered" : check ? "--check" : nullptr;
+// The option, if any, that a conversion back to binary cannot take with it:
+// it always checks its cells against the header, with or without --check.
+const char* option_besides(bool exact, bool digits_given, bool buffered) {
+    return exact ? "--exact" : digits_given ? "--digits" : buffered ? "--buffered" : nullptr;
+}
+
+constexpr const char* option_names[] = {"--to-single", "--to-double", "--buffered", "--check", "--exact", "--digits"};
+
+bool is_conversion_option(const native_char* argument) {
+    for (const char* option : option_names)
+        if (is_option(argument, option)) return true;
+    return after_prefix(argument, "--digits=") != nullptr;
+}
+
+// A path where an option belongs. Where one of the last two arguments, which
+// are taken as the paths, is an option, the options came after the paths.
+[[noreturn]] void reject_path(native_char** paths) {
+    for (native_char** path = paths; path != paths + 2; ++path)
+        if (is_conversion_option(*path))
+            reject_option(printable_path(*path) + " comes after INPUT and OUTPUT: options come before them");
+    print_usage(usage_status);
 }
 
 // The options before the two paths. The first fault ends the run with the
 // usage, after one line on standard error that names it; an argument that
 // is no option at all (no leading '-', or "-" alone) gets the usage alone.
-// binary_option is the --to-single or --to-double given, or nullptr.
+// binary_option is the --to-single or --to-double given, or nullptr. last
+// is where the two paths begin.
 void read_options(native_char** first, native_char** last, text_style& style, int& digits, bool& buffered,
                   bool& check, const char*& binary_option) {
     bool exact = false, digits_given = false;
@@ -149,11 +168,11 @@ void read_options(native_char** first, native_char** last, text_style& style, in
                 reject_option("--digits takes a whole number from 1 to 17");
             if (digits == 0) reject_option("--digits takes a whole number from 1 to 17, not " + printable_path(number));
         } else {
-            if (argument[0] != '-' || argument[1] == 0) print_usage(usage_status);
+            if (argument[0] != '-' || argument[1] == 0) reject_path(last);
             reject_option("unknown option " + printable_path(argument));
         }
         if (exact && digits_given) reject_option("--exact and --digits cannot be combined");
-        const char* besides = option_besides(exact, digits_given, buffered, check);
+        const char* besides = option_besides(exact, digits_given, buffered);
         if (binary_option != nullptr && besides != nullptr)
             reject_option(std::string(binary_option) + " and " + besides + " cannot be combined");
     }
@@ -162,12 +181,21 @@ void read_options(native_char** first, native_char** last, text_style& style, in
 
 bool names_standard_stream(const native_string& path) { return path.size() == 1 && path[0] == '-'; }
 
+// The input as messages name it: "-" is standard input.
+std::string input_name(const native_string& path) {
+    return names_standard_stream(path) ? "standard input" : printable_path(path);
+}
+
+[[noreturn]] void fail_input(int status, const char* literal, const native_string& path) {
+    fail_with(status, literal + input_name(path));
+}
+
 // The cells the header counts, where --check holds the stack to them or a
 // status line from a pipe shows their share; 0 where they are not known.
 std::uint64_t expected_cells(const unsigned char (&probe)[probe_size], stack_precision precision, bool check,
                              const native_string& input_path) {
     std::uint64_t cells = 0;
-    std::string fault = header_count_fault(probe, precision, printable_path(input_path), cells);
+    std::string fault = header_count_fault(probe, precision, input_name(input_path), cells);
     if (check && !fault.empty()) fail_with(format_or_output_status, fault);
     return cells;
 }
@@ -181,21 +209,25 @@ void check_size(int input, const unsigned char (&probe)[probe_size], stack_preci
     std::uint64_t cells_held = 0, trailing_bytes = 0;
     cells_in_size(size, precision, cells_held, trailing_bytes);
     std::string fault =
-        cell_count_fault(probe, precision, printable_path(input_path), cells, cells_held, trailing_bytes);
+        cell_count_fault(probe, precision, input_name(input_path), cells, cells_held, trailing_bytes);
     if (!fault.empty()) fail_with(format_or_output_status, fault);
+}
+
+// An output that is the input is never written. Unable to tell is not proof
+// that they differ: writing could empty the input. An output that did not
+// open has no identity either: one message for both.
+void check_relation(file_relation relation, const native_string& output_path) {
+    if (relation == same_file) fail(format_or_output_status, "output file is the same as input file ", output_path);
+    if (relation == relation_unknown) fail(format_or_output_status, "error opening output file ", output_path);
 }
 
 // The output, opened without truncating it and compared with the input as
 // open files, so that no spelling, link or redirection of the input is ever
-// emptied, and nothing can change between the check and the use. An output
-// that did not open has no identity either: one message for both.
+// emptied, and nothing can change between the check and the use.
 int open_output(int input, const native_string& output_path, output_mode mode) {
     const bool to_standard_output = names_standard_stream(output_path);
     int output = to_standard_output ? standard_output_file(mode) : open_output_file(output_path, mode);
-    file_relation relation = relation_between(input, output);
-    if (relation == same_file) fail(format_or_output_status, "output file is the same as input file ", output_path);
-    // Unable to tell is not proof that they differ: truncating could empty the input.
-    if (relation == relation_unknown) fail(format_or_output_status, "error opening output file ", output_path);
+    check_relation(relation_between(input, output), output_path);
     if (!to_standard_output && !empty_if_regular(output))
         fail(format_or_output_status, "error opening output file ", output_path);
     return output;
@@ -203,7 +235,7 @@ int open_output(int input, const native_string& output_path, output_mode mode) {
 
 int open_input(const native_string& input_path) {
     int input = names_standard_stream(input_path) ? standard_input_file() : open_input_file(input_path);
-    if (input == no_file) fail(input_status, "error opening input file ", input_path);
+    if (input == no_file) fail_input(input_status, "error opening input file ", input_path);
     return input;
 }
 
@@ -212,9 +244,10 @@ int convert_to_text(const native_string& input_path, const native_string& output
     int input = open_input(input_path);
     unsigned char probe[probe_size];
     recognition_result recognition = detect_stack_format(input, probe);
-    if (recognition == recognition_read_failed) fail(input_status, "error reading input file ", input_path);
+    if (recognition == recognition_read_failed) fail_input(input_status, "error reading input file ", input_path);
     if (recognition == not_recognised)
-        fail(format_or_output_status, "could not recognise file format (ascii, single or double) for ", input_path);
+        fail_input(format_or_output_status, "could not recognise file format (ascii, single or double) for ",
+                   input_path);
     const bool binary = format_name != "ascii";
     const stack_precision precision = format_name == "single" ? single_precision : double_precision;
     const std::uint64_t cells = binary ? expected_cells(probe, precision, check, input_path) : 0;
@@ -227,7 +260,7 @@ int convert_to_text(const native_string& input_path, const native_string& output
     if (binary)
         conversion = write_text_stack(probe, input, output, precision, style, digits, buffered, cells_written,
                                       trailing_bytes);
-    if (conversion == conversion_read_failed) fail(input_status, "error reading input file ", input_path);
+    if (conversion == conversion_read_failed) fail_input(input_status, "error reading input file ", input_path);
     if (conversion == conversion_write_failed)
         fail(format_or_output_status, "error writing output file ", output_path);
 
@@ -236,46 +269,73 @@ int convert_to_text(const native_string& input_path, const native_string& output
     // What was read is what counts: a pipe's length, or a file that changed while it was read.
     if (binary && check) {
         std::string fault =
-            cell_count_fault(probe, precision, printable_path(input_path), cells, cells_written, trailing_bytes);
+            cell_count_fault(probe, precision, input_name(input_path), cells, cells_written, trailing_bytes);
         if (!fault.empty()) fail_with(format_or_output_status, fault);
     }
     clear_progress();
     return 0;
 }
 
-// A binary stack is read as whole however many cells it holds: where the
-// conversion fails, a regular output is left empty, never cut short.
-[[noreturn]] void fail_emptied(int output, int status, const std::string& message) {
-    empty_if_regular(output);
+// A binary stack's output. "-", a pipe or a device is written in place, as
+// a text is; a regular file or a new path is written beside the file it
+// replaces, and put in its place only once whole and checked.
+struct stack_output {
+    int file;
+    bool replacing;
+    replacement replaced;
+};
+
+stack_output open_binary_output(int input, const native_string& output_path) {
+    stack_output output{no_file, false, {}};
+    output.replacing = !names_standard_stream(output_path) && is_replaceable(output_path, output.replaced);
+    if (!output.replacing) {
+        output.file = open_output(input, output_path, binary_output);
+        return output;
+    }
+    check_relation(relation_to_path(input, output.replaced.target), output_path);
+    output.file = open_replacement(output.replaced);
+    if (output.file == no_file) fail(format_or_output_status, "error opening output file ", output_path);
+    remove_on_interrupt(output.file, output.replaced);
+    return output;
+}
+
+// Where the conversion fails, a replaced output is as it was; a pipe keeps
+// what it was given.
+[[noreturn]] void fail_discarded(const stack_output& output, int status, const std::string& message) {
+    if (output.replacing) discard_replacement(output.file, output.replaced);
     fail_with(status, message);
 }
 
-// The header is read and checked before the output is opened, so that an
-// input that is no ascii stack never creates or empties it.
+// The header is read and checked, its counts included, before the output is
+// opened, so that an input that is no ascii stack, or one whose header
+// counts no cells, never creates or replaces it. The cells are held to the
+// count once the text has ended.
 int convert_to_binary(const native_string& input_path, const native_string& output_path,
                       stack_precision precision) {
     int input = open_input(input_path);
-    const std::string input_name = printable_path(input_path);
+    const std::string name = input_name(input_path);
     unsigned char header[probe_size] = {};
     std::string fault;
-    text_stack_result result = read_text_header(input, precision, input_name, header, fault);
-    if (result == text_stack_read_failed) fail(input_status, "error reading input file ", input_path);
+    text_stack_result result = read_text_header(input, precision, name, header, fault);
+    if (result == text_stack_read_failed) fail_input(input_status, "error reading input file ", input_path);
     if (result == text_stack_fault) fail_with(format_or_output_status, fault);
-
-    int output = open_output(input, output_path, binary_output);
-    if (is_regular_file(output)) empty_on_interrupt(output);
     std::uint64_t cells = 0;
-    header_count_fault(header, precision, input_name, cells);  // where it has no count, progress shows none
-    start_progress(input, output, cells);
-    result = write_binary_stack(input, output, precision, input_name, header, fault);
-    if (result == text_stack_read_failed)
-        fail_emptied(output, input_status, "error reading input file " + input_name);
-    if (result == text_stack_fault) fail_emptied(output, format_or_output_status, fault);
+    fault = header_count_fault(header, precision, name, cells);
+    if (!fault.empty()) fail_with(format_or_output_status, fault);
+
+    stack_output output = open_binary_output(input, output_path);
+    start_progress(input, output.file, cells);
+    std::uint64_t cells_read = 0;
+    result = write_binary_stack(input, output.file, precision, name, header, cells_read, fault);
+    if (result == text_stack_read_failed) fail_discarded(output, input_status, "error reading input file " + name);
+    if (result == text_stack_fault) fail_discarded(output, format_or_output_status, fault);
     if (result == text_stack_write_failed)
-        fail_emptied(output, format_or_output_status, "error writing output file " + printable_path(output_path));
+        fail_discarded(output, format_or_output_status, "error writing output file " + printable_path(output_path));
+    fault = cell_count_fault(header, precision, name, cells, cells_read, 0);
+    if (!fault.empty()) fail_discarded(output, format_or_output_status, fault + rounded_count_hint(header, precision));
     close_file(input);
-    // A close that fails has lost bytes, but the file can no longer be emptied.
-    if (!close_file(output)) fail(format_or_output_status, "error writing output file ", output_path);
+    bool written = output.replacing ? commit_replacement(output.file, output.replaced) : close_file(output.file);
+    if (!written) fail(format_or_output_status, "error writing output file ", output_path);
     clear_progress();
     return 0;
 }

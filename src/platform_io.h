@@ -117,11 +117,46 @@ long long regular_file_size(int file);
 void erase_on_interrupt(const char* text, std::size_t size);
 void stop_erase_on_interrupt();
 
-// From now on an interrupt (as above) first empties the regular file, so
-// that no part of a binary stack is left for a whole one, then ends the
-// process as it would have ended it. Writes through write_holding_interrupts
-// are never cut: the file is emptied before or after one.
-void empty_on_interrupt(int file);
+// A binary stack's output, where OUTPUT is a regular file or a new path:
+// written beside the file it replaces and put in its place only when whole,
+// so that a run that fails, or is interrupted or killed, leaves OUTPUT as
+// it was. target is the file OUTPUT names (on POSIX through any symbolic
+// links, which stay), temporary the file written in the target's folder.
+struct replacement {
+    native_string target;
+    native_string temporary;
+};
+
+// The mark in a temporary file's name: "OUTPUT.ostrel-" and six characters.
+extern const char replacement_mark[];
+
+// Whether the path names a regular file or nothing yet: a file to replace,
+// whose target is then set. A pipe, a device or a folder is written in
+// place, or fails to open, as does a path of too many links.
+bool is_replaceable(const native_string& path, replacement& replacing);
+
+// Whether an open file is the file a path names; different_files where the
+// path names nothing yet.
+file_relation relation_to_path(int file, const native_string& path);
+
+// Creates the temporary file beside the target, exclusively and under a
+// name no one can guess, never through a link planted there, with the
+// permission bits the target has or a new file would get. no_file where it
+// cannot; nothing is then left behind.
+int open_replacement(replacement& replacing);
+
+// From now on an interrupt (as above) first removes the temporary file,
+// then ends the process as it would have ended it. Writes through
+// write_holding_interrupts are never cut.
+void remove_on_interrupt(int file, const replacement& replacing);
+
+// Hands the file's bytes to the disk, closes it and renames it onto the
+// target. False where a step failed: the temporary file is then removed
+// and the target is as it was.
+bool commit_replacement(int file, const replacement& replacing);
+
+// Closes and removes the temporary file: the target is as it was.
+void discard_replacement(int file, const replacement& replacing);
 
 // The path as UTF-8 for messages; on POSIX the bytes exactly as given.
 std::string printable_path(const native_string& path);

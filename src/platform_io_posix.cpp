@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -18,7 +19,7 @@ bool is_directory(int file) {
 constexpr int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
 const char* interrupt_text;
 volatile std::sig_atomic_t interrupt_text_size;
-volatile std::sig_atomic_t emptied_on_interrupt = no_file;
+const char* volatile removed_on_interrupt = nullptr;
 
 // Only async-signal-safe calls. The handler stays in place until it has
 // written the erase, so a second interrupt, however soon it comes, waits
@@ -28,10 +29,7 @@ volatile std::sig_atomic_t emptied_on_interrupt = no_file;
 // a shell sees 130 or 143, a batch system the signal. A process ended this way writes no coverage data: the console
 // tests check it.
 extern "C" void erase_and_end(int signal) {  // GCOVR_EXCL_START
-    if (emptied_on_interrupt != no_file) {
-        int emptied = ftruncate(emptied_on_interrupt, 0);
-        static_cast<void>(emptied);  // nothing else can be done about it either
-    }
+    if (removed_on_interrupt != nullptr) unlink(removed_on_interrupt);
     ssize_t written = write(STDERR_FILENO, interrupt_text, static_cast<std::size_t>(interrupt_text_size));
     static_cast<void>(written);  // nothing else can be done about a failed erase
     struct sigaction default_action {};
@@ -56,6 +54,14 @@ void handle_interrupts() {
         sigaction(signal, nullptr, &previous);
         if (previous.sa_handler == SIG_DFL) sigaction(signal, &erase, nullptr);
     }
+}
+
+// Every interrupt held off until the mask is set back to previous.
+void hold_interrupts(sigset_t& previous) {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : interrupts) sigaddset(&held, signal);
+    sigprocmask(SIG_BLOCK, &held, &previous);
 }
 
 }  // namespace
@@ -115,10 +121,8 @@ bool is_regular_file(int file) {
 const std::size_t whole_pipe_write_size = PIPE_BUF;
 
 bool write_holding_interrupts(int file, const char* data, std::size_t count) {
-    sigset_t held, previous;
-    sigemptyset(&held);
-    for (int signal : interrupts) sigaddset(&held, signal);
-    sigprocmask(SIG_BLOCK, &held, &previous);
+    sigset_t previous;
+    hold_interrupts(previous);
     bool written = write_all(file, data, count);
     sigprocmask(SIG_SETMASK, &previous, nullptr);  // a held interrupt is delivered here
     return written;
@@ -154,17 +158,103 @@ void erase_on_interrupt(const char* text, std::size_t size) {
     handle_interrupts();
 }
 
-// The handler stays while a file is to be emptied; it then erases nothing.
+// The handler stays while a file is to be removed; it then erases nothing.
 void stop_erase_on_interrupt() {
     interrupt_text_size = 0;
-    if (emptied_on_interrupt != no_file) return;
+    if (removed_on_interrupt != nullptr) return;
     for (int signal : interrupts)
         if (handled_here(signal)) std::signal(signal, SIG_DFL);
 }
 
-void empty_on_interrupt(int file) {
-    emptied_on_interrupt = file;
+const char replacement_mark[] = ".ostrel-";
+
+namespace {
+
+// The folder part of a path, with its last slash: "" for a bare name.
+std::string folder_of(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+
+// The file a path names through any symbolic links: a link's target, read
+// from the link's folder where it is relative. A loop of links ends on one
+// of them, which then fails to open as any loop does.
+std::string link_target(const std::string& path) {
+    std::string target = path;
+    char link[PATH_MAX];
+    for (int hops = 0; hops < 40; ++hops) {
+        ssize_t size = readlink(target.c_str(), link, sizeof link);
+        if (size < 0) return target;  // no link: the file itself
+        std::string next(link, static_cast<std::size_t>(size));
+        target = next[0] == '/' ? next : folder_of(target) + next;
+    }
+    return target;
+}
+
+// The bits a newly created file gets: 0666 less the umask, which can only
+// be read by setting it, and is set back at once.
+mode_t new_file_mode() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// A rename is lasting once its folder is on the disk too; where the folder
+// cannot be synced, the rename stands all the same.
+void sync_folder(const std::string& path) {
+    std::string folder = folder_of(path);
+    int file = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
+    fsync(file);
+    ::close(file);
+}
+
+}  // namespace
+
+bool is_replaceable(const native_string& path, replacement& replacing) {
+    replacing.target = link_target(path);
+    struct stat info {};  // still a link only where the links went on too long
+    if (lstat(replacing.target.c_str(), &info) != 0) return errno == ENOENT;
+    return S_ISREG(info.st_mode);
+}
+
+file_relation relation_to_path(int file, const native_string& path) {
+    struct stat file_info {}, path_info {};
+    if (stat(path.c_str(), &path_info) != 0) return errno == ENOENT ? different_files : relation_unknown;
+    if (fstat(file, &file_info) != 0) return relation_unknown;
+    bool same = file_info.st_dev == path_info.st_dev && file_info.st_ino == path_info.st_ino;
+    return same ? same_file : different_files;
+}
+
+int open_replacement(replacement& replacing) {
+    struct stat info {};
+    mode_t mode = stat(replacing.target.c_str(), &info) == 0 ? info.st_mode & 07777 : new_file_mode();
+    // A name cut to 200 bytes, so that the mark and six characters still fit the system's 255.
+    std::string name = replacing.target.substr(folder_of(replacing.target).size(), 200);
+    replacing.temporary = folder_of(replacing.target) + name + replacement_mark + "XXXXXX";
+    int file = mkostemp(&replacing.temporary[0], O_CLOEXEC);  // 0600, exclusive: as mkstemp
+    // Made by this process a moment ago: its bits can be set, and were they not, its bytes still would be whole.
+    if (file != no_file) fchmod(file, mode);
+    return file;
+}
+
+void remove_on_interrupt(int, const replacement& replacing) {
+    removed_on_interrupt = replacing.temporary.c_str();
     handle_interrupts();
+}
+
+bool commit_replacement(int file, const replacement& replacing) {
+    sigset_t previous;
+    hold_interrupts(previous);  // the rename and the end of the removal on interrupt happen together
+    bool synced = fsync(file) == 0;
+    bool closed = ::close(file) == 0;
+    bool renamed = synced && closed && rename(replacing.temporary.c_str(), replacing.target.c_str()) == 0;
+    if (!renamed) unlink(replacing.temporary.c_str());
+    removed_on_interrupt = nullptr;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);  // a held interrupt is delivered here
+    if (renamed) sync_folder(replacing.target);
+    return renamed;
+}
+
+void discard_replacement(int file, const replacement& replacing) {
+    ::close(file);
+    unlink(replacing.temporary.c_str());
 }
 
 std::string printable_path(const native_string& path) { return path; }

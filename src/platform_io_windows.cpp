@@ -1,7 +1,9 @@
+#define _CRT_RAND_S  // rand_s: the system's own random numbers, for names no one can guess
 #include "platform_io.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -75,15 +77,19 @@ BOOL WINAPI erase_and_pass_on(DWORD) {
 // then keeps it, so that no further write starts before the process ends.
 SRWLOCK whole_write_lock = SRWLOCK_INIT;
 bool finishing_writes_on_interrupt = false;
-volatile int emptied_on_interrupt = no_file;
+volatile int removed_file = no_file;
+const wchar_t* volatile removed_path = nullptr;
 
-// The write under way finishes first, and the file to be emptied is
-// emptied; then the event goes on, to the erase's handler where the status
-// line shows (the two run in either order) and to the system's handler,
-// which ends the process.
+// The write under way finishes first, and the temporary file to be removed
+// is closed (no other write to it can start) and removed; then the event
+// goes on, to the erase's handler where the status line shows (the two run
+// in either order) and to the system's handler, which ends the process.
 BOOL WINAPI finish_write_and_pass_on(DWORD) {
     AcquireSRWLockExclusive(&whole_write_lock);
-    if (emptied_on_interrupt != no_file) _chsize_s(emptied_on_interrupt, 0);
+    if (removed_path != nullptr) {
+        _close(removed_file);
+        DeleteFileW(removed_path);
+    }
     return FALSE;
 }
 
@@ -232,7 +238,103 @@ std::string printable_path(const native_string& path) {
     return text;
 }
 
-void empty_on_interrupt(int file) {
-    emptied_on_interrupt = file;
+const char replacement_mark[] = ".ostrel-";
+
+namespace {
+
+// The folder part of a path, with its last separator: "" for a bare name,
+// "C:" for a name on drive C's current folder.
+std::wstring folder_of(const std::wstring& path) {
+    std::size_t separator = path.find_last_of(L"/\\:");
+    return path.substr(0, separator + 1);
+}
+
+// A handle that only asks what a path names, whatever it is; opening it
+// takes nothing from any other opener.
+HANDLE query_handle(const std::wstring& path) {
+    return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// Six characters of a name, from the system's random numbers.
+std::wstring random_characters() {
+    static const wchar_t alphabet[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+    std::wstring text;
+    for (int index = 0; index < 6; ++index) {
+        unsigned int number = 0;
+        rand_s(&number);
+        text += alphabet[number % 36];
+    }
+    return text;
+}
+
+}  // namespace
+
+bool is_replaceable(const native_string& path, replacement& replacing) {
+    replacing.target = path;
+    HANDLE file = query_handle(path);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    BY_HANDLE_FILE_INFORMATION info{};
+    bool regular = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    CloseHandle(file);
+    return regular;
+}
+
+file_relation relation_to_path(int file, const native_string& path) {
+    HANDLE named = query_handle(path);
+    if (named == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? different_files : relation_unknown;
+    int named_file = _open_osfhandle(reinterpret_cast<intptr_t>(named), _O_RDONLY);
+    if (named_file == no_file) {
+        CloseHandle(named);
+        return relation_unknown;
+    }
+    file_relation relation = relation_between(file, named_file);
+    _close(named_file);
+    return relation;
+}
+
+// Exclusive creation: a name taken, or a link planted under it, is never
+// opened; another name is tried.
+int open_replacement(replacement& replacing) {
+    const std::wstring folder = folder_of(replacing.target);
+    const std::wstring name = replacing.target.substr(folder.size(), 200);
+    const std::wstring mark(replacement_mark, replacement_mark + sizeof replacement_mark - 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        replacing.temporary = folder + name + mark + random_characters();
+        int file = _wopen(replacing.temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                          _S_IREAD | _S_IWRITE);
+        if (file != no_file || errno != EEXIST) return file;
+    }
+    return no_file;
+}
+
+void remove_on_interrupt(int file, const replacement& replacing) {
+    removed_file = file;
+    removed_path = replacing.temporary.c_str();
     finish_writes_on_interrupt();
+}
+
+// Under the lock that an interrupt's handler takes: the file is renamed or
+// removed by one of them, never by both.
+bool commit_replacement(int file, const replacement& replacing) {
+    AcquireSRWLockExclusive(&whole_write_lock);
+    bool synced = FlushFileBuffers(handle_of(file)) != 0;
+    bool closed = _close(file) == 0;
+    bool renamed = synced && closed &&
+                   MoveFileExW(replacing.temporary.c_str(), replacing.target.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!renamed) DeleteFileW(replacing.temporary.c_str());
+    removed_path = nullptr;
+    ReleaseSRWLockExclusive(&whole_write_lock);
+    return renamed;
+}
+
+void discard_replacement(int file, const replacement& replacing) {
+    AcquireSRWLockExclusive(&whole_write_lock);
+    _close(file);
+    DeleteFileW(replacing.temporary.c_str());
+    removed_path = nullptr;
+    ReleaseSRWLockExclusive(&whole_write_lock);
 }

@@ -76,6 +76,13 @@ std::string cell_count_fault(const unsigned char (&probe)[probe_size], stack_pre
     return held + "; its header says " + grouped(cells) + " (" + counts_text(probe, precision) + ")";
 }
 
+std::string rounded_count_hint(const unsigned char (&probe)[probe_size], stack_precision precision) {
+    for (std::size_t field : count_fields)
+        if (header_field(probe, precision, field) >= 1e6)
+            return "; the default text rounds a count of more than six digits: write the text with --exact";
+    return "";
+}
+
 void cells_in_size(long long file_size, stack_precision precision, std::uint64_t& cells_held,
                    std::uint64_t& trailing_bytes) {
     auto after_header = static_cast<std::uint64_t>(file_size) - header_field_count * number_size(precision);

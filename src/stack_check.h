@@ -22,6 +22,11 @@ std::string cell_count_fault(const unsigned char (&probe)[probe_size], stack_pre
                              const std::string& path, std::uint64_t cells, std::uint64_t cells_held,
                              std::uint64_t trailing_bytes);
 
+// Where a header count has more than six digits, the pointer to --exact
+// that a cell count fault on the way back ends with: the default text
+// rounds such a count (2000001 is written 2e+06). Otherwise empty.
+std::string rounded_count_hint(const unsigned char (&probe)[probe_size], stack_precision precision);
+
 // 12000 as "12,000": a count a person reads at a glance.
 std::string grouped(std::uint64_t count);
 

@@ -10,32 +10,33 @@ USAGE = ("converting stacks in Pelox binary format into stacks in ascii format\n
          "usage: Kindor <input stack in binary format> <output stack in ascii format>\n")
 VERSION = "Ostrel {version}\n"  # the version the build was given
 HELP = """Usage: Ostrel [--exact | --digits N] [--buffered] [--check] INPUT OUTPUT
-       Ostrel --to-single | --to-double INPUT OUTPUT
+       Ostrel --to-single | --to-double [--check] INPUT OUTPUT
   --exact      every number in the fewest digits that read back exactly
-  --digits N   every number to N significant digits, 1 to 17 (default 6)
+  --digits N   cells to N significant digits, 1 to 17 (default 6); the
+               header as --exact writes it
   --buffered   hand lines over in blocks, not one at a time: faster
   --check      fail (98) unless INPUT holds the cells its header counts
   --to-single  turn the ascii stack INPUT back into a binary stack of
-  --to-double  single or double precision; alone, with no other option
+  --to-double  single or double precision, always held to its header's count
   --help, --version   show this help or the version, and exit
 
 Converts the binary raster stack INPUT (single or double precision, found
 from its nodata_value of -9999) into the ascii stack OUTPUT: twelve labelled
-header lines, then one line per cell. An INPUT already in ascii form gives
-an empty OUTPUT. INPUT and OUTPUT are always the last two arguments: files,
-pipes, or - for standard input and output (a file named - is ./-).
-
+header lines, then one line per cell. An INPUT that begins with "ncol" (an
+ASCII grid) gives an empty OUTPUT. INPUT and OUTPUT, always the last two
+arguments, are files, pipes, or - for standard input and output (or ./-).
 Exit status:
   0   converted (or --help, --version)
   1   wrong arguments
-  98  INPUT not recognised, failed --check or not an ascii stack (--to-*);
-      OUTPUT is INPUT or unwritable
+  98  INPUT not recognised, not an ascii stack (--to-*) or not holding the
+      cells its header counts (--check, --to-*); OUTPUT is INPUT or unwritable
   99  INPUT cannot be opened or read
 While a conversion runs, progress shows on standard error if it is a
 terminal. Full manual: man Ostrel (on Windows, README.md beside Ostrel.exe).
 """
 assert len(HELP.splitlines()) <= 24 and max(map(len, HELP.splitlines())) <= 80
 PROGRESS = r"\r\d+ cells written\s*\r"  # no share read: the input's size is unknown
+ABSENT = "no output file"  # on a terminal, where None leaves the output unchecked
 SHARE = r"\r\d+ cells written, \d{1,2}% read, \d+:[0-5]\d left"  # drawn before the end
 def unrecognised(path="in"): return f"could not recognise file format (ascii, single or double) for {path}\n"
 def unopened(path="in"): return error("opening input", path)
@@ -111,13 +112,13 @@ BAD_OPTIONS = {  # the options before "in out", and the one line on standard err
     "--to-single --to-double": "--to-single and --to-double cannot be combined",
     **{options: f"{to} and {other} cannot be combined" for options, to, other in (
         ("--to-single --exact", "--to-single", "--exact"), ("--digits=3 --to-double", "--to-double", "--digits"),
-        ("--to-double --buffered", "--to-double", "--buffered"), ("--check --to-single", "--to-single", "--check"))},
+        ("--to-double --buffered", "--to-double", "--buffered"))},
     "--to-singles": "unknown option --to-singles", "a": "", "-": "", "'' --exakt": ""}  # usage alone
 LONG = [i / 3 + 0.1 for i in range(16500)]  # at 17 digits, a block's text fills the gathered lines before it ends
 def counted(ncols, nrows, levels, kind="d", cells=None):  # a stack whose header counts its cells, or holds cells
     cells = range(int(ncols * nrows * levels)) if cells is None else [1] * cells
     return stack(kind, cells, [ncols, nrows] + HEADER[2:11] + [levels])
-FULL60, TWO_32 = counted(5, 4, 3), "4.294967296e+09"
+FULL60, TWO_32, FULL12 = counted(5, 4, 3), "4.294967296e+09", counted(4, 3, 1, "f")
 COUNTED_QUARTERS = stack("d", THIRDS_CELLS[:1988], [1988, 1] + HEADER[2:])  # QUARTERS, its header counting its cells
 def held(cells, more, header="60 (stack_ncols 5 × nrows 4 × numlevels 3)"):
     more = f" and {more} {'byte' if more == 1 else 'bytes'} more" if more else ""
@@ -148,20 +149,23 @@ CHECK_PASSES = {"every cell": ("d", FULL60), "no levels": ("d", counted(5, 4, 0)
                 "-0 levels": ("d", counted(5, 4, -0.0)), "single, 4 × 3": ("f", counted(4, 3, 1, "f"))}
 def nodata(kind, value): return stack(kind, [1] * 12, HEADER[:5] + [value] + HEADER[6:])
 BACK = {"d": "--to-double", "f": "--to-single"}
+def counts(cells): return [cells, 1] + HEADER[2:]  # a header that counts the cells: cells × 1 × 1
+def head_of(cells): return listing("d", stack("d", header=counts(cells)))  # its twelve lines
 libc.strtof.restype, libc.strtod.restype = ctypes.c_float, ctypes.c_double
 def read_back(kind, texts):  # the C library's reading of each text: glibc rounds once, correctly
     read = libc.strtof if kind == "f" else libc.strtod
     return struct.pack(f"<{len(texts)}{kind}", *(read(t.encode(), None) for t in texts))
 def texts_back(kind, texts, eol="\n", last_eol="\n"):  # a text stack of the cells' texts, and its binary stack
-    text = D0_TEXT.replace("\n", eol) + eol.join(texts) + last_eol
-    return text.encode(), [BACK[kind], "in", "out"], 0, "", "", stack(kind) + read_back(kind, texts)
+    text = head_of(len(texts)).replace("\n", eol) + eol.join(texts) + last_eol
+    return text.encode(), [BACK[kind], "in", "out"], 0, "", "", stack(kind, header=counts(len(texts))) + read_back(
+        kind, texts)
 def shortest(kind, value):  # the fewest %g digits that read back: a text as --exact writes it
     bits = stack(kind, [value])[-struct.calcsize(kind):]
     return next(t for t in (printf_g(value, f"%.{p}g") for p in range(1, 18)) if read_back(kind, [t]) == bits)
 def text_fault(text, message, kind="d"): return text.encode(), [BACK[kind], "in", "out"], 98, "", message + "\n", None
-def cell_fault(texts, message, kind="d", output=""):  # a fault after the header: the output, opened, left empty
+def cell_fault(texts, message, kind="d"):  # a fault after the header: no output
     text = (D0_TEXT + "".join(t + "\n" for t in texts)).encode()
-    return text, [BACK[kind], "in", "out"], 98, "", message + "\n", output
+    return text, [BACK[kind], "in", "out"], 98, "", message + "\n", None
 ROUNDED_ONCE = {  # where reading a single as a double first rounds twice; the edges of both ranges
     "f": ["1.00000005960464477550", "7.038531e-26", "1.0000000596046448", "1.00000017881393432617187499",
           "3.4028235677973366e38", "1.4e-45", "7.006e-46", "7.0064923e-46", "1e-46", "-0", "3.0e-39"],
@@ -171,8 +175,9 @@ SPELLINGS = ["3", "-0.5", "1.5e+06", "2E-3", "+1", ".5", "1.", "00012", "1e0005"
              "1" * 40 + "e-30"]
 NANS = {"d": struct.pack("<4Q", *[0x7FF8 << 48, 0xFFF8 << 48] * 2),
         "f": struct.pack("<4I", *[0x7FC00000, 0xFFC00000] * 2)}
-LINES = D0_TEXT + "1\n" * 13
+LINES = head_of(13) + "1\n" * 13
 THIRDS_BACK = texts_back("d", [repr(v) for v in THIRDS_CELLS])
+COUNTED = {kind: stack(kind, STYLED[kind], counts(len(STYLED[kind]))) for kind in "df"}
 SHORTEST = {kind: texts_back(kind, [shortest(kind, v) for v in STYLED[kind]]) for kind in "df"}
 def wanted(line, text, label): return f'line {line} of in is "{text}", not {label}, a TAB and a number'
 HEADER_FAULTS = [  # name, what is replaced in LINES, by what, the message, the precision
@@ -194,8 +199,8 @@ CELL_FAULTS = [  # name, the cells' lines, the message, the precision
     ("1e309 in double", ["1e309"], 'line 13 of in: "1e309" does not fit double precision', "d"),
     ("hexadecimal", ["0x10"], 'line 13 of in is not a number: "0x10"', "d"),
     ("hexadecimal, upper case", ["-0X1p3"], 'line 13 of in is not a number: "-0X1p3"', "f"),
-    ("a leading space", [" 1"], 'line 13 of in is not a number: " 1"', "d"),
-    ("a trailing space", ["1 "], 'line 13 of in is not a number: "1 "', "f"),
+    *[(f"blanks around more than one number: {text}", [text], f'line 13 of in is not a number: "{shown}"', "d")
+      for text, shown in (("1.5 2.5", "1.5 2.5"), ("1 .5", "1 .5"), ("- 1.5", "- 1.5"), (" \t ", " \\t "))],
     ("two signs", ["+-1"], 'line 13 of in is not a number: "+-1"', "d"),
     ("a sign alone", ["-"], 'line 13 of in is not a number: "-"', "d"),
     *[(f"not quite a number: {text}", [text], f'line 13 of in is not a number: "{text}"', "d")
@@ -213,7 +218,29 @@ CELL_FAULTS = [  # name, the cells' lines, the message, the precision
      'number: "' + "1" * 40 + '..."', "d")]
 D2_AS_TEXT = 'line 1 of in is "' + "\\x00" * 7 + "@" + "".join(
     "\\x00" * 6 + end for end in ("\\xf0?", "\\xe0?", "\\xf8?", "\\xf0?"))
-ZEROS_TEXT = (D0_TEXT + "0\n" * 100000).encode()  # 100,012 lines: the output's first blocks are written
+T200 = head_of(200) + "1.5\n" * 200  # a text whose header counts its 200 cells
+def says(cells, header="200 (stack_ncols 200 × nrows 1 × numlevels 1)", path="in", hint=""):
+    return f"{path} holds {cells} {'cell' if cells == 1 else 'cells'}; its header says {header}{hint}\n"
+ROUNDED = "; the default text rounds a count of more than six digits: write the text with --exact"
+EDITED = {  # name: the text T200 edited, the fault the way back finds in it
+    "100 cell lines deleted": (head_of(200) + "1.5\n" * 100, says(100)),
+    "50 cell lines added": (T200 + "2\n" * 50, says(250)),
+    "cut in its last line": (head_of(200) + "1.5\n" * 150 + "1.", says(151)),
+    "nrows 90": (T200.replace("nrows\t1", "nrows\t90"), says(200, "18,000 (stack_ncols 200 × nrows 90 × numlevels 1)")),
+    "nrows 100.5": (T200.replace("nrows\t1", "nrows\t100.5"), fault("nrows", "100.5")),
+    "numlevels -1": (T200.replace("numlevels\t1", "numlevels\t-1"), fault("numlevels", "-1", "not a whole number from 0 up")),
+    "1,5 on line 20": (head_of(200) + "1.5\n" * 7 + "1,5\n" + "1.5\n" * 192, 'line 20 of in is not a number: "1,5"\n'),
+    "numlevels 1e6, 3 cells": (head_of(3).replace("numlevels\t1", "numlevels\t1e+06") + "1\n" * 3,
+                               says(3, "3,000,000 (stack_ncols 3 × nrows 1 × numlevels 1e+06)", hint=ROUNDED)),
+    "nrows 999999, 3 cells": (head_of(3).replace("nrows\t1", "nrows\t999999") + "1\n" * 3,
+                              says(3, "2,999,997 (stack_ncols 3 × nrows 999999 × numlevels 1)"))}
+SEVEN_DIGITS = ("busy", stack("d", header=counts(2_000_001)), 2_000_001)  # by default, its stack_ncols is "2e+06"
+def digits_listing(kind, data, n):  # --digits n: the header as --exact writes it, nodata -9999, the cells to n digits
+    values = struct.unpack(f"<{len(data) // struct.calcsize(kind)}{kind}", data)
+    return "".join(f"{label}\t{shortest(kind, v)}\n" for label, v in zip(LABELS, values)) + "".join(
+        ("-9999" if v == -9999 else printf_g(v, f"%.{n}g")) + "\n" for v in values[12:])
+WIDE = {kind: stack(kind, MEASURED[:35] + [-9999] * 10, [45, 1, 0.123456789, 123456.789] + HEADER[4:]) for kind in "df"}
+ZEROS_TEXT = (head_of(100000) + "0\n" * 100000).encode()  # 100,012 lines: the output's first blocks are written
 # group, name, input bytes (None: no file), argv or "FAULT [argv]", status, stdout, stderr, output (None: no file)
 CASES = [
     ("usage", "no arguments", None, [], 1, USAGE, "", None),
@@ -274,7 +301,7 @@ CASES = [
         ("check", f"{name}: --check, no output", data, ["--check", "in", "out"], 98, "", fault, None),
         ("check", f"{name}: --check, old output kept", data, ["--check", "--exact", "in", "old"], 98, "", fault, "old"),
         ("check", f"{name}: --check from a pipe, whole lines", data, ["--buffered", "--check", "-", "out"], 98, "",
-         fault.replace("in", "-", 1), None if "header's" in fault else listing(kind, data)))],
+         fault.replace("in", "standard input", 1), None if "header's" in fault else listing(kind, data)))],
     *[("check", f"--check passes: {name}", data, ["--check", "in", "out"], 0, "", "", listing(kind, data))
       for name, (kind, data) in CHECK_PASSES.items()],
     ("check", "--check passes from a pipe", FULL60, ["--check", "-", "out"], 0, "", "", listing("d", FULL60)),
@@ -296,10 +323,10 @@ CASES = [
         (repr(2 / 3), "0.6666667"), ("100000", "100000"), ("1234567", "1.234567e+06"), ("-9999", "-9999"),
         ("nan", "nan")],
         ["--exact", "in", "out"])),
-    *[("numbers", f"{option}, {kind}", *styled(kind, STYLED[kind], option, digits_text(option[9:])))
-      for kind in "df" for option in ("--digits 1", "--digits 9", "--digits=17", "--digits 6")],
-    *[("numbers", f"--buffered {option}, {kind}", *styled(kind, STYLED[kind], f"--buffered {option}", text))
-      for kind in "df" for option, text in (("", printf_g), ("--digits 9", digits_text(9)))],
+    *[("numbers", f"{option}, {kind}", stack(kind, STYLED[kind]), option.split() + ["in", "out"], 0, "", "",
+       digits_listing(kind, stack(kind, STYLED[kind]), option[-2:].strip(" ="))) for kind in "df"
+      for option in ("--digits 1", "--digits 9", "--digits=17", "--digits 6", "--buffered --digits 9")],
+    *[("numbers", f"--buffered, {kind}", *styled(kind, STYLED[kind], "--buffered", printf_g)) for kind in "df"],
     *[("numbers", f"--buffered --exact, {kind}", *cells_of(kind, [(repr(1 / 3), third), ("143308.875", tie)] * 6,
                                                            ["--buffered", "--exact", "in", "out"]))
       for kind, third, tie in (("d", "0.3333333333333333", "143308.875"), ("f", "0.33333334", "143308.88"))],
@@ -361,7 +388,7 @@ CASES = [
     ("stream", "ascii-form on a pipe", b"ncols 4\n" * 3, ["/dev/stdin", "out"], 0, "", "", ""),
     ("stream", "unrecognised on a pipe", b"NCOLS 4\n" * 20, ["/dev/stdin", "out"], 98, "", unrecognised("/dev/stdin"),
      None),
-    ("stream", "too short on a pipe as -", stack("f", [1.0] * 11), ["-", "out"], 98, "", unrecognised("-"),
+    ("stream", "too short on a pipe as -", stack("f", [1.0] * 11), ["-", "out"], 98, "", unrecognised("standard input"),
      None),
     ("stream", "cells split across FIFO writes", THIRDS, ["fifo", "out"], 0, "", "", THIRDS_TEXT),
     ("stream", "output to a pipe", D2, ["in", "/dev/stdout"], 0, D2_TEXT, "", None),
@@ -384,22 +411,19 @@ CASES = [
     ("stream", "--buffered, SIGINT while the output pipe is full: whole lines", HALVES,
      "SIGINT@random --buffered in /dev/stdout", -signal.SIGINT, ("prefix", HALVES_TEXT), "", None),
     *[("binary", f"the example back to {kind}", text.encode(), [BACK[kind], "in", "out"], 0, "", "", data)
-      for kind, text, data in (("d", D2_TEXT, D2), ("f", S24_TEXT, S24))],
+      for kind, text, data in (("d", D2_TEXT, D2), ("f", listing("f", FULL12), FULL12))],
     *[("binary", f"{kind}: {name} back to the same bytes", *texts_back(kind, [shortest(kind, v) for v in STYLED[kind]],
                                                                          eol, last))
       for kind in "df" for name, eol, last in (
           ("shortest texts", "\n", "\n"), ("CR LF", "\r\n", "\r\n"), ("no last line end", "\n", ""),
           ("empty lines at the end", "\n", "\n\n\r\n"))],
-    *[("binary", f"{kind}: {BACK[kind]} of --exact's text gives the same bytes", stack(kind, STYLED[kind]),
-       [["--exact", "in", "text"], [BACK[kind], "text", "out"]], 0, "", "", stack(kind, STYLED[kind]))
+    *[("binary", f"{kind}: {BACK[kind]} of --exact's text gives the same bytes", COUNTED[kind],
+       [["--exact", "in", "text"], [BACK[kind], "text", "out"]], 0, "", "", COUNTED[kind]) for kind in "df"],
+    *[("binary", f"{kind}: six digits, back and again, give the same text", COUNTED[kind],
+       [["in", "text"], [BACK[kind], "text", "back"], ["back", "out"]], 0, "", "", listing(kind, COUNTED[kind]))
       for kind in "df"],
-    *[("binary", f"{kind}: six digits, back and again, give the same text", stack(kind, STYLED[kind]),
-       [["in", "text"], [BACK[kind], "text", "back"], ["back", "out"]], 0, "", "",
-       listing(kind, stack(kind, STYLED[kind])))
-      for kind in "df"],
-    *[("binary", f"{kind}: to a pipe", stack(kind, STYLED[kind]),
-       [["--exact", "in", "text"], [BACK[kind], "text", "-"]], 0, stack(kind, STYLED[kind]), "", None)
-      for kind in "df"],
+    *[("binary", f"{kind}: to a pipe", COUNTED[kind], [["--exact", "in", "text"], [BACK[kind], "text", "-"]], 0,
+       COUNTED[kind], "", None) for kind in "df"],
     *[("binary", f"{kind}: from {source}", SHORTEST[kind][0], [BACK[kind], source, "out"], 0, "", "",
        SHORTEST[kind][-1])
       for kind in "df" for source in ("-", "/dev/stdin", "fifo")],
@@ -407,16 +431,16 @@ CASES = [
       for kind in "df"],
     *[("binary", f"{kind}: every spelling strtod reads", *texts_back(kind, SPELLINGS)) for kind in "df"],
     *[("binary", f"{kind}: nan, -nan, NaN(zZ_09), -NAN(12): quiet, signed, no payload",
-       (D0_TEXT + "nan\n-nan\nNaN(zZ_09)\n-NAN(12)\n").encode(), [BACK[kind], "in", "out"], 0, "", "",
-       stack(kind) + NANS[kind]) for kind in "df"],
+       (head_of(4) + "nan\n-nan\nNaN(zZ_09)\n-NAN(12)\n").encode(), [BACK[kind], "in", "out"], 0, "", "",
+       stack(kind, header=counts(4)) + NANS[kind]) for kind in "df"],
     ("binary", "a cell -9999 stays nodata", *texts_back("f", ["-9999", "-9999.0", "-9.999e3"])),
     ("binary", "the header's own numbers, single", LINES.replace("xll\t0.5", "xll\t1.00000005960464477550").encode(),
-     ["--to-single", "in", "out"], 0, "", "", stack("f", [1] * 13, [2, 1, 1 + 2 ** -23] + HEADER[3:])),
+     ["--to-single", "in", "out"], 0, "", "", stack("f", [1] * 13, [13, 1, 1 + 2 ** -23] + HEADER[3:])),
     ("binary", "nodata_value -9999.0", LINES.replace("-9999", "-9999.0").encode(), ["--to-single", "in", "out"], 0, "",
-     "", stack("f", [1] * 13)),
+     "", stack("f", [1] * 13, counts(13))),
     ("binary", "same path", LINES.encode(), ["--to-double", "in", "in"], 98, "", SAME, "INPUT"),
     ("binary", "an output that exists is replaced", LINES.encode(), ["--to-double", "in", "old"], 0, "", "",
-     stack("d", [1] * 13)),
+     stack("d", [1] * 13, counts(13))),
     ("binary", "a header fault keeps an old output", LINES.replace("cnt\t", "cnt ").encode(),
      ["--to-double", "in", "old"], 98, "", wanted(7, "cnt 2", "cnt") + "\n", "old"),
     ("binary", "missing input", None, ["--to-single", "in", "out"], 99, "", unopened(), None),
@@ -432,28 +456,71 @@ CASES = [
       for name, old, new, message, kind in HEADER_FAULTS],
     *[("binary", f"cell fault: {name}", *cell_fault(texts, message, kind))
       for name, texts, message, kind in CELL_FAULTS],
-    ("binary", "a cell fault empties an old output", (D0_TEXT + "x\n").encode(), ["--to-double", "in", "old"], 98, "",
-     'line 13 of in is not a number: "x"\n', ""),
-    *[("binary", f"{name}, a cell fault after blocks are written: an empty output", ZEROS_TEXT.replace(b"\n", eol)
-       + b"x\n", [option, "in", "out"], 98, "", 'line 100,013 of in is not a number: "x"\n', "")
+    ("binary", "a cell fault keeps an old output", (D0_TEXT + "x\n").encode(), ["--to-double", "in", "old"], 98, "",
+     'line 13 of in is not a number: "x"\n', "old"),
+    *[("binary", f"{name}, a cell fault after blocks are written: no output", ZEROS_TEXT.replace(b"\n", eol)
+       + b"x\n", [option, "in", "out"], 98, "", 'line 100,013 of in is not a number: "x"\n', None)
       for name, eol, option in (("LF", b"\n", "--to-double"), ("CR LF", b"\r\n", "--to-single"))],
-    ("binary", "read error mid-cells: an empty output", ZEROS_TEXT, "EIO=100000 --to-double in out", 99, "", NOT_READ,
-     ""),
+    ("binary", "read error mid-cells: no output", ZEROS_TEXT, "EIO=100000 --to-double in out", 99, "", NOT_READ,
+     None),
     ("binary", "read error in the header: no output", LINES.encode(), "EIO=30 --to-double in out", 99, "", NOT_READ,
      None),
-    ("binary", "disk full mid-cells: an empty output", ZEROS_TEXT, "ENOSPC=100000 --to-double in out", 98, "",
-     NOT_WRITTEN, ""),
+    ("binary", "disk full mid-cells: the old output kept", ZEROS_TEXT, "ENOSPC=100000 --to-double in old", 98, "",
+     error("writing output", "old"), "old"),
     ("binary", "disk full at the first block", LINES.encode(), ["--to-double", "in", "/dev/full"], 98, "",
      error("writing output", "/dev/full"), None),
     ("binary", "reads and writes of 3 bytes", SHORTEST["d"][0], "SHORT=3 --to-double in out", 0, "", "",
      SHORTEST["d"][-1]),
     ("binary", "blocks of 64 KiB: 13 writes for 100,012 doubles", ZEROS_TEXT, "CALLS=13 --to-double in out", 0, "",
-     "", stack("d", [0] * 100000)),
-    ("binary", "closing the output fails", LINES.encode(), "close=2 --to-double in out", 98, "", NOT_WRITTEN,
-     stack("d", [1] * 13)),
-    *[("binary", f"{name} once blocks are written: an empty output", ("lines", 10_000_000),
-       f"{name}@started --to-double in out", -getattr(signal, name), "", "", "")
-      for name in ("SIGINT", "SIGTERM", "SIGHUP")],
+     "", stack("d", [0] * 100000, counts(100000))),
+    *[("binary", f"{call} of the written stack fails: the old output kept", LINES.encode(),
+       f"{call}=1 --to-double in old", 98, "", error("writing output", "old"), "old") for call in ("fsync", "rename")],
+    ("binary", "closing the written stack fails: no output", LINES.encode(), "close=2 --to-double in out", 98, "",
+     NOT_WRITTEN, None),
+    *[("binary", f"{name} once blocks are written: {'the old' if old else 'no'} output", ("lines", 10_000_000),
+       f"{name}@started --to-double in {old or 'out'}", -getattr(signal, name), "", "", old or None)
+      for name in ("SIGINT", "SIGTERM", "SIGHUP", "SIGKILL") for old in ("", "old")],
+    *[row for name, (text, message) in EDITED.items() for row in (
+        ("back", f"{name}: no output", text.encode(), ["--to-double", "in", "out"], 98, "", message, None),
+        ("back", f"{name}: the old output kept", text.encode(), ["--to-single", "in", "old"], 98, "", message, "old"))],
+    ("back", "the counts as a single holds them: stack_ncols 200.000001 is 200", T200.replace("ncols\t200", "ncols\t200.000001").encode(),
+     ["--to-single", "in", "out"], 0, "", "", stack("f", [1.5] * 200, counts(200))),
+    ("back", "the counts as a double holds them: stack_ncols 200.000001", T200.replace("ncols\t200", "ncols\t200.000001").encode(),
+     ["--to-double", "in", "out"], 98, "", fault("stack_ncols", "200.000001"), None),
+    ("back", "--check beside --to-double changes nothing", T200.encode(), ["--check", "--to-double", "in", "out"], 0, "",
+     "", stack("d", [1.5] * 200, counts(200))),
+    ("back", "from standard input: named so", T200[:-4].encode(), ["--to-double", "-", "out"], 98, "",
+     says(199, path="standard input"), None),
+    ("back", "a six-digit text of a seven-digit count: refused, pointing to --exact", SEVEN_DIGITS,
+     [["in", "text"], ["--to-double", "text", "out"]], 98, "",
+     says("2,000,001", "2,000,000 (stack_ncols 2e+06 × nrows 1 × numlevels 1)", "text", ROUNDED), None),
+    ("back", "--exact's text of a seven-digit count comes back", SEVEN_DIGITS,
+     [["--exact", "in", "text"], ["--to-double", "text", "out"]], 0, "", "", "INPUT"),
+    *[("back", f"--digits {n}, {kind}: the header exact, nodata -9999", WIDE[kind], ["--digits", str(n), "in", "out"],
+       0, "", "", digits_listing(kind, WIDE[kind], n)) for n in (1, 2, 3) for kind in "df"],
+    *[("back", f"--digits 1, {kind}, and back: the header and nodata kept", WIDE[kind],
+       [["--digits", "1", "in", "text"], [BACK[kind], "text", "out"]], 0, "", "", WIDE[kind][:12 * struct.calcsize(kind)] + read_back(
+           kind, digits_listing(kind, WIDE[kind], 1).splitlines()[12:])) for kind in "df"],
+    ("back", "blanks around the numbers", (head_of(4).replace("cnt\t2", "cnt\t 2 ").replace("xll\t0.5", "xll\t\t0.5\t")
+     + " 1.5\n1.5 \n\t-2e3\t\n \t7 \t\n").encode(), ["--to-double", "in", "out"], 0, "", "",
+     stack("d", [1.5, 1.5, -2e3, 7], counts(4))),
+    *[("back", f"output {name}", LINES.encode(), ["--to-double", "in", output], 0, "", "", stack("d", [1] * 13, counts(13)))
+      for name, output in (("a link: the file it names replaced", "tolink"), ("an absolute link", "abslink"),
+                           ("a link to no file yet", "newlink"))],
+    ("back", "41 links in a row: refused, the file they end at kept", LINES.encode(), ["--to-double", "in", "chain"], 98,
+     "", error("opening output", "chain"), None),
+    *[("back", f"output {name}: refused", LINES.encode(), ["--to-double", "in", output], 98, "",
+       error("opening output", output), None)
+      for name, output in (("in a missing folder", "no/out"), ("under a file", "in/out"), ("a folder", "outdir"))],
+    ("back", "the same file through a link", LINES.encode(), ["--to-double", "in", "link"], 98, "",
+     "output file is the same as input file link\n", "INPUT"),
+    ("back", "standard input redirected from the output", LINES.encode(), ["--to-double", "-", "in"], 98, "", SAME,
+     "INPUT"),
+    *[("back", f"options after the paths: {' '.join(argv)}", S24, argv, 1, USAGE,
+       f"{option} comes after INPUT and OUTPUT: options come before them\n", None) for argv, option in (
+        (["in", "out", "--exact"], "--exact"), (["--to-double", "in", "out", "--check"], "--check"),
+        (["in", "out", "--digits", "3"], "--digits"), (["in", "out", "x", "--digits=3"], "--digits=3"),
+        (["--exact", "in", "out", "--to-single"], "--to-single"))],
     ("large", "3 GiB ascii-form input", sparse(b"ncols 4\n"), None, 0, "", "", ""),
     ("large", "3 GiB stack as its own output", sparse(stack("d")), ["in", "in"], 98, "", SAME, "INPUT"),
     # console: standard error (and output, unless a slow pipe) on a terminal; "out" is the screen at the end,
@@ -501,11 +568,12 @@ CASES = [
     ("console", "Ctrl-C twice at once: a blank screen", zero_cells(8_000_000), "SIGINT*2@drawn", -signal.SIGINT,
      "", SHARE[2:], ("prefix", D0_TEXT + "0\n" * 8_000_000)),
     ("console", "--to-double, FIFO in two halves: progress, then a blank screen", THIRDS_BACK[0],
-     ["--to-double", "slow-fifo", "out"], 0, "", PROGRESS, THIRDS_BACK[-1]),
+     ["--to-double", "slow-fifo", "out"], 0, "", r"\r\d+ cells written, \d+% of 3000", THIRDS_BACK[-1]),
     ("console", "--to-double, a file read 5 bytes at a time: share read", ("lines", 2_000_000),
      "SHORT=5 --to-double in out", 0, "", SHARE, None),
-    ("console", "--to-double, Ctrl-C once blocks are written: an empty output", ("lines", 10_000_000),
-     "SIGINT@started --to-double in out", -signal.SIGINT, "", "", ""),
+    *[("console", f"--to-double, Ctrl-C once blocks are written: {'the old' if old else 'no'} output",
+       ("lines", 10_000_000), f"SIGINT@started --to-double in {old or 'out'}", -signal.SIGINT, "", "", old or ABSENT)
+      for old in ("", "old")],
     ("console", "Ctrl-C before a line is drawn: nothing on the screen", zero_cells(8_000_000), "SIGINT@started",
      -signal.SIGINT, "", "^$", ("prefix", D0_TEXT + "0\n" * 8_000_000)),
 ]
@@ -530,6 +598,18 @@ def feed_fifo(path, data, feed, opened):  # writes of 1001 bytes split cells; th
                 start = end
     except BrokenPipeError: pass
 
+SENT = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+def child_signals(ignored=0):  # in each child: the signals the suite sends at their default, whatever nohup or a
+    def reset():  # shell's & left ignored; ignored, one of them ignored as nohup has it
+        for number in SENT: signal.signal(number, signal.SIG_IGN if number == ignored else signal.SIG_DFL)
+    return reset
+
+def leftovers(workdir): return [name for name in os.listdir(workdir) if ".ostrel-" in name]
+
+def output_started(target, existed, workdir):  # a new output, or the file written beside an old one, holds bytes
+    written = ([] if existed else [target]) + [os.path.join(workdir, name) for name in leftovers(workdir)]
+    return any(os.path.exists(path) and os.path.getsize(path) for path in written)
+
 def snapshot(path):
     """A file's bytes, or for one over 64 MiB its size and both ends."""
     with open(path, "rb") as f:
@@ -539,7 +619,7 @@ def snapshot(path):
         f.seek(-4096, os.SEEK_END)
         return size, head, f.read()
 
-def on_terminal(command, workdir, env, slow_stdout, interrupt, target):
+def on_terminal(command, workdir, env, slow_stdout, interrupt, target, existed):
     """Status, the screen at the end and the raw text, when standard error (and
     input and output, unless output is a pipe read 1.5 s late) is a pseudo-terminal,
     which wine treats as a console; wine moves the cursor between words instead
@@ -552,7 +632,7 @@ def on_terminal(command, workdir, env, slow_stdout, interrupt, target):
     if name == "timeout": command, when = ["timeout", when] + command, ""
     name, times = (name + "*1").split("*")[:2]
     number = getattr(signal, name, 0)
-    ignore = (lambda: signal.signal(number, signal.SIG_IGN)) if when == "ignored" else None
+    ignore = child_signals(number if when == "ignored" else 0)
     process = subprocess.Popen(command, cwd=workdir, env=env, stdin=follower, stderr=follower, preexec_fn=ignore,
                                stdout=subprocess.PIPE if slow_stdout else follower)
     os.close(follower)
@@ -562,7 +642,7 @@ def on_terminal(command, workdir, env, slow_stdout, interrupt, target):
         reader.start()
     raw, deadline = b"", started + 240  # emulated on a busy machine, a run of 2 million lines can take minutes
     while time.monotonic() < deadline:
-        due = b"cells written" in raw if when != "started" else os.path.exists(target) and os.path.getsize(target)
+        due = b"cells written" in raw if when != "started" else output_started(target, existed, workdir)
         if when and due:
             for _ in range(int(times)): process.send_signal(number)
             when = ""
@@ -650,7 +730,7 @@ def run_case(case, args, workdir):
     source = os.path.join(workdir, "in" if reads_stdin or fifo else source_paths[0])
     if data == "dir": os.mkdir(source)
     elif isinstance(data, tuple) and data[0] == "lines":  # a text stack of that many cells, all 0
-        with open(source, "w") as f: f.write(D0_TEXT + "0\n" * data[1])
+        with open(source, "w") as f: f.write(head_of(data[1]) + "0\n" * data[1])
     elif data is not None and not piped and not fifo:
         with open(source, "wb") as f: f.write(data[1] if isinstance(data, tuple) else data)
         if isinstance(data, tuple): os.truncate(source, 3 << 30 if data[0] == "sparse" else len(data[1]) + 8 * data[2])
@@ -659,15 +739,21 @@ def run_case(case, args, workdir):
         os.mkfifo(os.path.join(workdir, fifo))
         threading.Thread(target=feed_fifo, args=(os.path.join(workdir, fifo), data, FEEDS[fifo], opened),
                          daemon=True).start()
-    if "old" in argv:
+    if {"old", "tolink", "abslink", "chain"} & set(argv):  # a mode of its own, which a replaced output keeps
         with open(os.path.join(workdir, "old"), "wb") as f: f.write(b"old")
-    if "link" in argv: os.symlink("in", os.path.join(workdir, "link"))
+        os.chmod(os.path.join(workdir, "old"), 0o640)
+    links = {"link": "in", "tolink": "old", "abslink": os.path.join(workdir, "old"), "newlink": "made",
+             **{f"chain{n or ''}": f"chain{n + 1}" for n in range(40)}, "chain40": "old"}
+    for link in {"link", "tolink", "abslink", "newlink", "chain"} & set(argv):  # "chain": 41 links in a row
+        for name in [link] if link != "chain" else [name for name in links if name.startswith("chain")]:
+            os.symlink(links[name], os.path.join(workdir, name))
+    if "outdir" in argv: os.mkdir(os.path.join(workdir, "outdir"))
     if "hard" in argv: os.link(os.path.join(workdir, "in"), os.path.join(workdir, "hard"))
     target = os.path.join(workdir, paths[1] if len(paths) > 1 else "out")
     existed, before = os.path.lexists(target), snapshot(source) if os.path.isfile(source) else None
     eol = lambda text: text if isinstance(text, bytes) else \
         text.replace("\n", args.eol).encode("utf-8", "surrogateescape")
-    want = None if expected is None else before if expected == "INPUT" else eol(expected) \
+    want = None if expected in (None, ABSENT) else before if expected == "INPUT" else eol(expected) \
         if isinstance(expected, (str, bytes)) else eol(expected[1])
     def output_matches(actual):  # ("prefix", text): whole lines of the text, from its start
         if not isinstance(expected, tuple) or expected[0] == "paused": return actual == want
@@ -676,7 +762,8 @@ def run_case(case, args, workdir):
     out = out.replace("{version}", args.project_version) if isinstance(out, str) else out
     if group == "console":
         slow = paths[1:] == ["/dev/stdout"]
-        got, shown, raw, piped, seconds = on_terminal(prefix + [exe] + argv, workdir, env, slow, interrupt, target)
+        got, shown, raw, piped, seconds = on_terminal(prefix + [exe] + argv, workdir, env, slow, interrupt, target,
+                                                      existed)
         # wine's own Ctrl-C handler ends the process with status 0, where Windows' gives 0xC000013A
         wine_interrupt = args.eol != "\n" and interrupt
         problems = [f"{what}: got {value!r}, want {want!r}" for what, value, want in (
@@ -685,26 +772,29 @@ def run_case(case, args, workdir):
         if not re.search(err, raw): problems.append(f"terminal's text {raw[:200]!r} holds no {err!r}")
         if raw.count("cells written") > 4 * seconds + 1: problems.append(f"drawn more than 4 times a second: {raw!r}")
         if args.eol == "\n" and progress_bytes(raw): problems.append(progress_bytes(raw))
-        if expected is not None and not output_matches(snapshot(target)): problems.append("output differs")
+        actual = snapshot(target) if os.path.isfile(target) else None
+        if expected not in (None, ABSENT) and not output_matches(actual) or expected == ABSENT and actual is not None:
+            problems.append("output differs")
         return ("fail", "; ".join(problems)) if problems else ("pass", "")
     for step in steps:  # a conversion before the case's own, which must succeed
-        done = subprocess.run(prefix + [exe] + step, cwd=workdir, env=env, capture_output=True, timeout=60)
+        done = subprocess.run(prefix + [exe] + step, cwd=workdir, env=env, capture_output=True, timeout=60,
+                              preexec_fn=child_signals())
         if done.returncode != 0: return "fail", f"{step}: status {done.returncode}, {done.stderr[:300]!r}"
     with open(source, "rb") if paths in (["/dev/stdin", "in"], ["-", "in"]) else open(os.devnull, "rb") as stdin:
         if interrupt:  # a signal at a random moment while a FIFO feeds it or once the output holds lines,
             name, when = interrupt.split("@")  # or the output's bytes during the FIFO's pause ("PAUSE@paused")
             process = subprocess.Popen(prefix + [exe] + argv, cwd=workdir, env=env, stdin=stdin,
-                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, preexec_fn=child_signals())
             delay = {"random": random.uniform(0.1, 0.6), "started": random.uniform(0, 0.04), "paused": 1.0}[when]
             opened.wait(30) if fifo else None
-            while when == "started" and not (os.path.exists(target) and os.path.getsize(target)): time.sleep(0.002)
+            while when == "started" and not output_started(target, existed, workdir): time.sleep(0.002)
             time.sleep(delay)
             if name == "PAUSE": during = snapshot(target)
             else: process.send_signal(getattr(signal, name))
             done = subprocess.CompletedProcess(argv, process.wait(60), *process.communicate())
         else:
             done = subprocess.run(prefix + [exe] + argv, cwd=workdir, env=env, capture_output=True, timeout=60,
-                                  **({"input": data} if piped else {"stdin": stdin}))
+                                  preexec_fn=child_signals(), **({"input": data} if piped else {"stdin": stdin}))
     created = os.path.isfile(target) and not target.startswith("/dev/")
     actual = snapshot(target) if created else None
     clip = lambda value: value[:300] if isinstance(value, bytes) else value
@@ -718,6 +808,12 @@ def run_case(case, args, workdir):
     if created and not existed and args.eol == "\n" and os.stat(target).st_mode & 0o7777 != 0o666 & ~UMASK:
         problems.append(f"output mode {os.stat(target).st_mode & 0o7777:o}, want {0o666 & ~UMASK:o}")
     if before is not None and snapshot(source) != before: problems.append("input was changed")
+    if leftovers(workdir) and not interrupt.startswith("SIGKILL"): problems.append(f"left {leftovers(workdir)}")
+    if os.path.exists(os.path.join(workdir, "old")) and os.stat(os.path.join(workdir, "old")).st_mode & 0o777 != 0o640:
+        problems.append("the old output's mode changed")
+    links_kept = [link for link in ("tolink", "abslink", "newlink") if link in argv and not os.path.islink(
+        os.path.join(workdir, link))]
+    if links_kept: problems.append(f"{links_kept} no longer a link")
     return ("fail", "; ".join(problems)) if problems else ("pass", "")
 
 def main():

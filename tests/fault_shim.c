@@ -7,7 +7,7 @@
  *   read=N        the N-th read fails with EIO; later ones read on
  *   CALLS=N       writes after the N-th fail with EIO
  *   LARGE=N       writes of more than N bytes fail with EIO
- *   close=N, fstat=N, ftruncate=N   the N-th such call fails with EIO
+ *   close=N, fstat=N, ftruncate=N, fsync=N, rename=N   the N-th such call fails with EIO
  *   calloc=N      an allocation of N zeroed bytes fails
  *   TERM=N        the first write of more than N bytes writes N, raises SIGTERM, then writes the rest
  * Reads and writes count only descriptors from 3 on, not the console. */
@@ -42,7 +42,7 @@ static int fails(const char* kind, size_t* count) {
     return 1;
 }
 
-static size_t close_calls, fstat_calls, ftruncate_calls, read_calls;
+static size_t close_calls, fstat_calls, ftruncate_calls, fsync_calls, rename_calls, read_calls;
 
 static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
     typedef ssize_t (*transfer)(int, void*, size_t);
@@ -74,6 +74,10 @@ static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
 ssize_t read(int fd, void* buffer, size_t count) { return moved(fd, buffer, count, 0); }
 ssize_t write(int fd, const void* data, size_t count) { return moved(fd, (void*)data, count, 1); }
 
+int fsync(int fd) { return fails("fsync", &fsync_calls) ? -1 : ((int (*)(int))dlsym(RTLD_NEXT, "fsync"))(fd); }
+int rename(const char* from, const char* to) {
+    return fails("rename", &rename_calls) ? -1 : ((int (*)(const char*, const char*))dlsym(RTLD_NEXT, "rename"))(from, to);
+}
 int close(int fd) { return fails("close", &close_calls) ? -1 : ((int (*)(int))dlsym(RTLD_NEXT, "close"))(fd); }
 /* With 64-bit offsets, 32-bit programs call the ...64 names. */
 #define FSTAT(name)                                                  \
