@@ -1,6 +1,7 @@
 // printf's "%g" with six significant digits, in the C locale, by an exact
 // fast path, and what it cannot prove by std::to_chars; the shortest text
-// from the shortest digits (shortest_digits.h); --digits N by std::to_chars.
+// from the shortest digits (shortest_digits.h); --digits N from its given
+// digits (given_digits.h), and by std::to_chars where they are not proven.
 #include "number_text.h"
 
 #include "byte_order.h"
