@@ -79,7 +79,10 @@ def truncated(path, cells, size, work):
     """The first cells of a stack (its header and cells of size bytes), or of a converter's text (lines)."""
     short = os.path.join(work, f"{cells}-{os.path.basename(path)}")
     with open(path, "rb") as whole, open(short, "wb") as part:
-        if path.endswith(".txt"): part.writelines(line for _, line in zip(range(12 + cells), whole))
+        if path.endswith(".txt"):  # its header made to count the cells kept, as the way back holds it to them
+            counts = {0: f"stack_ncols\t{cells}\n", 1: "nrows\t1\n", 11: "numlevels\t1\n"}
+            part.writelines(counts[index].encode() if index in counts else line
+                            for index, line in zip(range(12 + cells), whole))
         else: part.write(whole.read((12 + cells) * size))
     return short
 
@@ -375,7 +378,7 @@ def main():
         large_rss = None
         if args.large:
             stack = os.path.join(work, "large.stack")
-            make_stack(stack, "d", args.large, 8)
+            make_stack(stack, "d", args.large // 1000 * 1000, 8)  # 1000 columns: its header counts its cells
             large_rss = timed([programs["Ostrel"], stack, os.path.join(work, "large.txt")])[1]
             os.remove(stack)
             large_back_rss = timed([programs["Ostrel"], "--to-double", os.path.join(work, "large.txt"), stack])[1]

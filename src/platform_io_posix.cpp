@@ -158,10 +158,9 @@ void erase_on_interrupt(const char* text, std::size_t size) {
     handle_interrupts();
 }
 
-// The handler stays while a file is to be removed; it then erases nothing.
+// A run ends only once the file to be removed is renamed or removed.
 void stop_erase_on_interrupt() {
     interrupt_text_size = 0;
-    if (removed_on_interrupt != nullptr) return;
     for (int signal : interrupts)
         if (handled_here(signal)) std::signal(signal, SIG_DFL);
 }
@@ -183,7 +182,8 @@ std::string link_target(const std::string& path) {
         ssize_t size = readlink(target.c_str(), link, sizeof link);
         if (size < 0) return target;  // no link: the file itself
         std::string next(link, static_cast<std::size_t>(size));
-        target = next[0] == '/' ? next : folder_of(target) + next;
+        if (next[0] != '/') next.insert(0, folder_of(target));
+        target = next;
     }
     return target;
 }
@@ -255,6 +255,7 @@ bool commit_replacement(int file, const replacement& replacing) {
 void discard_replacement(int file, const replacement& replacing) {
     ::close(file);
     unlink(replacing.temporary.c_str());
+    removed_on_interrupt = nullptr;
 }
 
 std::string printable_path(const native_string& path) { return path; }

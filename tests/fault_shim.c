@@ -7,7 +7,7 @@
  *   read=N        the N-th read fails with EIO; later ones read on
  *   CALLS=N       writes after the N-th fail with EIO
  *   LARGE=N       writes of more than N bytes fail with EIO
- *   close=N, fstat=N, ftruncate=N, fsync=N, rename=N   the N-th such call fails with EIO
+ *   close=N, fstat=N, stat=N, ftruncate=N, fsync=N, rename=N   the N-th such call fails with EIO
  *   calloc=N      an allocation of N zeroed bytes fails
  *   TERM=N        the first write of more than N bytes writes N, raises SIGTERM, then writes the rest
  * Reads and writes count only descriptors from 3 on, not the console. */
@@ -42,7 +42,7 @@ static int fails(const char* kind, size_t* count) {
     return 1;
 }
 
-static size_t close_calls, fstat_calls, ftruncate_calls, fsync_calls, rename_calls, read_calls;
+static size_t close_calls, fstat_calls, stat_calls, ftruncate_calls, fsync_calls, rename_calls, read_calls;
 
 static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
     typedef ssize_t (*transfer)(int, void*, size_t);
@@ -90,8 +90,15 @@ int close(int fd) { return fails("close", &close_calls) ? -1 : ((int (*)(int))dl
         if (fails("ftruncate", &ftruncate_calls)) return -1;            \
         return ((int (*)(int, offset))dlsym(RTLD_NEXT, #name))(fd, size); \
     }
+#define STAT(name)                                                        \
+    int name(const char* path, void* info) {                              \
+        if (fails("stat", &stat_calls)) return -1;                        \
+        return ((int (*)(const char*, void*))dlsym(RTLD_NEXT, #name))(path, info); \
+    }
 FSTAT(fstat)
 FSTAT(fstat64)
+STAT(stat)
+STAT(stat64)
 FTRUNCATE(ftruncate, off_t)
 FTRUNCATE(ftruncate64, off64_t)
 
