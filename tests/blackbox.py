@@ -226,14 +226,17 @@ EDITED = {  # name: the text T200 edited, the fault the way back finds in it
     "100 cell lines deleted": (head_of(200) + "1.5\n" * 100, says(100)),
     "50 cell lines added": (T200 + "2\n" * 50, says(250)),
     "cut in its last line": (head_of(200) + "1.5\n" * 150 + "1.", says(151)),
-    "nrows 90": (T200.replace("nrows\t1", "nrows\t90"), says(200, "18,000 (stack_ncols 200 × nrows 90 × numlevels 1)")),
+    "nrows 90": (T200.replace("nrows\t1", "nrows\t90"),
+                 says(200, "18,000 (stack_ncols 200 × nrows 90 × numlevels 1)")),
     "nrows 100.5": (T200.replace("nrows\t1", "nrows\t100.5"), fault("nrows", "100.5")),
-    "numlevels -1": (T200.replace("numlevels\t1", "numlevels\t-1"), fault("numlevels", "-1", "not a whole number from 0 up")),
+    "numlevels -1": (T200.replace("numlevels\t1", "numlevels\t-1"),
+                     fault("numlevels", "-1", "not a whole number from 0 up")),
     "1,5 on line 20": (head_of(200) + "1.5\n" * 7 + "1,5\n" + "1.5\n" * 192, 'line 20 of in is not a number: "1,5"\n'),
     "numlevels 1e6, 3 cells": (head_of(3).replace("numlevels\t1", "numlevels\t1e+06") + "1\n" * 3,
                                says(3, "3,000,000 (stack_ncols 3 × nrows 1 × numlevels 1e+06)", hint=ROUNDED)),
     "nrows 999999, 3 cells": (head_of(3).replace("nrows\t1", "nrows\t999999") + "1\n" * 3,
                               says(3, "2,999,997 (stack_ncols 3 × nrows 999999 × numlevels 1)"))}
+NEAR_200 = T200.replace("ncols\t200", "ncols\t200.000001").encode()  # 200 as a single holds it
 SEVEN_DIGITS = ("busy", stack("d", header=counts(2_000_001)), 2_000_001)  # by default, its stack_ncols is "2e+06"
 def digits_listing(kind, data, n):  # --digits n: the header as --exact writes it, nodata -9999, the cells to n digits
     values = struct.unpack(f"<{len(data) // struct.calcsize(kind)}{kind}", data)
@@ -483,11 +486,12 @@ CASES = [
     *[row for name, (text, message) in EDITED.items() for row in (
         ("back", f"{name}: no output", text.encode(), ["--to-double", "in", "out"], 98, "", message, None),
         ("back", f"{name}: the old output kept", text.encode(), ["--to-single", "in", "old"], 98, "", message, "old"))],
-    ("back", "the counts as a single holds them: stack_ncols 200.000001 is 200", T200.replace("ncols\t200", "ncols\t200.000001").encode(),
+    ("back", "the counts as a single holds them: stack_ncols 200.000001 is 200", NEAR_200,
      ["--to-single", "in", "out"], 0, "", "", stack("f", [1.5] * 200, counts(200))),
-    ("back", "the counts as a double holds them: stack_ncols 200.000001", T200.replace("ncols\t200", "ncols\t200.000001").encode(),
+    ("back", "the counts as a double holds them: stack_ncols 200.000001", NEAR_200,
      ["--to-double", "in", "out"], 98, "", fault("stack_ncols", "200.000001"), None),
-    ("back", "--check beside --to-double changes nothing", T200.encode(), ["--check", "--to-double", "in", "out"], 0, "",
+    ("back", "--check beside --to-double changes nothing", T200.encode(), ["--check", "--to-double", "in", "out"], 0,
+     "",
      "", stack("d", [1.5] * 200, counts(200))),
     ("back", "from standard input: named so", T200[:-4].encode(), ["--to-double", "-", "out"], 98, "",
      says(199, path="standard input"), None),
@@ -499,16 +503,18 @@ CASES = [
     *[("back", f"--digits {n}, {kind}: the header exact, nodata -9999", WIDE[kind], ["--digits", str(n), "in", "out"],
        0, "", "", digits_listing(kind, WIDE[kind], n)) for n in (1, 2, 3) for kind in "df"],
     *[("back", f"--digits 1, {kind}, and back: the header and nodata kept", WIDE[kind],
-       [["--digits", "1", "in", "text"], [BACK[kind], "text", "out"]], 0, "", "", WIDE[kind][:12 * struct.calcsize(kind)] + read_back(
-           kind, digits_listing(kind, WIDE[kind], 1).splitlines()[12:])) for kind in "df"],
+       [["--digits", "1", "in", "text"], [BACK[kind], "text", "out"]], 0, "", "",
+       WIDE[kind][:12 * struct.calcsize(kind)] + read_back(kind, digits_listing(kind, WIDE[kind], 1).splitlines()[12:]))
+      for kind in "df"],
     ("back", "blanks around the numbers", (head_of(4).replace("cnt\t2", "cnt\t 2 ").replace("xll\t0.5", "xll\t\t0.5\t")
      + " 1.5\n1.5 \n\t-2e3\t\n \t7 \t\n").encode(), ["--to-double", "in", "out"], 0, "", "",
      stack("d", [1.5, 1.5, -2e3, 7], counts(4))),
-    *[("back", f"output {name}", LINES.encode(), ["--to-double", "in", output], 0, "", "", stack("d", [1] * 13, counts(13)))
+    *[("back", f"output {name}", LINES.encode(), ["--to-double", "in", output], 0, "", "",
+       stack("d", [1] * 13, counts(13)))
       for name, output in (("a link: the file it names replaced", "tolink"), ("an absolute link", "abslink"),
                            ("a link to no file yet", "newlink"))],
-    ("back", "41 links in a row: refused, the file they end at kept", LINES.encode(), ["--to-double", "in", "chain"], 98,
-     "", error("opening output", "chain"), None),
+    ("back", "41 links in a row: refused, the file they end at kept", LINES.encode(), ["--to-double", "in", "chain"],
+     98, "", error("opening output", "chain"), None),
     *[("back", f"output {name}: refused", LINES.encode(), ["--to-double", "in", output], 98, "",
        error("opening output", output), None)
       for name, output in (("in a missing folder", "no/out"), ("under a file", "in/out"), ("a folder", "outdir"))],

@@ -76,7 +76,8 @@ ssize_t write(int fd, const void* data, size_t count) { return moved(fd, (void*)
 
 int fsync(int fd) { return fails("fsync", &fsync_calls) ? -1 : ((int (*)(int))dlsym(RTLD_NEXT, "fsync"))(fd); }
 int rename(const char* from, const char* to) {
-    return fails("rename", &rename_calls) ? -1 : ((int (*)(const char*, const char*))dlsym(RTLD_NEXT, "rename"))(from, to);
+    typedef int (*renaming)(const char*, const char*);
+    return fails("rename", &rename_calls) ? -1 : ((renaming)dlsym(RTLD_NEXT, "rename"))(from, to);
 }
 int close(int fd) { return fails("close", &close_calls) ? -1 : ((int (*)(int))dlsym(RTLD_NEXT, "close"))(fd); }
 /* With 64-bit offsets, 32-bit programs call the ...64 names. */
