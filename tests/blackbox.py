@@ -204,7 +204,7 @@ CELL_FAULTS = [  # name, the cells' lines, the message, the precision
     ("two signs", ["+-1"], 'line 13 of in is not a number: "+-1"', "d"),
     ("a sign alone", ["-"], 'line 13 of in is not a number: "-"', "d"),
     *[(f"not quite a number: {text}", [text], f'line 13 of in is not a number: "{text}"', "d")
-      for text in ("1e", "1e+", "-2.5E-", "2e5x", ".", "infin", "infinityx", "nanx", "nan(", "nan(1.2)", "nan(a-b)",
+      for text in ("1e", "1e+", "-2.5E-", "2e5x", ".", "infin", "infinityx", "nanx", "nan(", "nan(ab", "nan(1.2)", "nan(a-b)",
                    "nan(~)")],
     ("two numbers", ["1\t2"], 'line 13 of in is not a number: "1\\t2"', "d"),
     ("an empty line with more after it", ["1", "", "", "2"], 'line 14 of in is not a number: ""', "d"),
@@ -333,6 +333,10 @@ CASES = [
     *[("numbers", f"--buffered --exact, {kind}", *cells_of(kind, [(repr(1 / 3), third), ("143308.875", tie)] * 6,
                                                            ["--buffered", "--exact", "in", "out"]))
       for kind, third, tie in (("d", "0.3333333333333333", "143308.875"), ("f", "0.33333334", "143308.88"))],
+    # within 2^-62 of a half between two texts, and off it: found from the continued fractions of 5^m / 2^k
+    ("numbers", "--digits 14 on values a hair from a half", *cells_of("d", [
+        ("7.23047919080275e+50", "7.2304791908027e+50"), ("1.44609583816055e+51", "1.4460958381605e+51")],
+        ["--digits", "14", "in", "out"])),
     ("numbers", "single nearest 0.1", *cells_of("f", [("0.1", "0.1")] * 12 + [
         ("16777217", "1.67772e+07"), ("3.4028235e38", "3.40282e+38"), ("-9999", "-9999")])),
     ("same", "same path", S24, ["in", "in"], 98, "", SAME, "INPUT"),
