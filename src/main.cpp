@@ -307,8 +307,8 @@ stack_output open_binary_output(int input, const native_string& output_path) {
 }
 
 // The header is read and checked, its counts included, before the output is
-// opened, so that an input that is no ascii stack, or one whose header
-// counts no cells, never creates or replaces it. The cells are held to the
+// opened, so that an input that is no ascii stack, or whose header cannot
+// count its cells, never creates or replaces it. The cells are held to the
 // count once the text has ended.
 int convert_to_binary(const native_string& input_path, const native_string& output_path,
                       stack_precision precision) {
