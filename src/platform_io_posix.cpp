@@ -245,8 +245,7 @@ bool commit_replacement(int file, const replacement& replacing) {
     bool synced = fsync(file) == 0;
     bool closed = ::close(file) == 0;
     bool renamed = synced && closed && rename(replacing.temporary.c_str(), replacing.target.c_str()) == 0;
-    if (!renamed) unlink(replacing.temporary.c_str());
-    removed_on_interrupt = nullptr;
+    if (!renamed) unlink(replacing.temporary.c_str());  // an interrupt after this removes a name no file has
     sigprocmask(SIG_SETMASK, &previous, nullptr);  // a held interrupt is delivered here
     if (renamed) sync_folder(replacing.target);
     return renamed;
@@ -255,7 +254,6 @@ bool commit_replacement(int file, const replacement& replacing) {
 void discard_replacement(int file, const replacement& replacing) {
     ::close(file);
     unlink(replacing.temporary.c_str());
-    removed_on_interrupt = nullptr;
 }
 
 std::string printable_path(const native_string& path) { return path; }

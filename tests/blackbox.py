@@ -528,6 +528,10 @@ CASES = [
        f"{call} --to-double in old", 98, "", error("opening output", "old"), "old") for call in ("stat=1", "fstat=2")],
     ("back", "from a pipe over an old output: replaced", LINES.encode(), ["--to-double", "-", "old"], 0, "", "",
      stack("d", [1] * 13, counts(13))),
+    ("back", "SIGTERM as the rename starts: held off until the stack is in place", LINES.encode(),
+     "TERMRENAME=1 --to-double in old", -signal.SIGTERM, "", "", stack("d", [1] * 13, counts(13))),
+    ("back", "a name of 250 bytes: its file beside it fits the system's 255", LINES.encode(),
+     ["--to-double", "in", "o" * 250], 0, "", "", stack("d", [1] * 13, counts(13))),
     ("back", "a one-letter input that is missing", None, ["--to-double", "x", "out"], 99, "", unopened("x"), None),
     ("back", "standard input redirected from the output", LINES.encode(), ["--to-double", "-", "in"], 98, "", SAME,
      "INPUT"),
@@ -826,6 +830,8 @@ def run_case(case, args, workdir):
     if before is not None and snapshot(source) != before: problems.append("input was changed")
     if leftovers(workdir) and not interrupt.startswith("SIGKILL"): problems.append(f"left {leftovers(workdir)}")
     old = os.path.join(workdir, "old")  # Windows has no permission bits
+    if done.returncode != 0 and paths[1:] != ["old"] and os.path.isfile(old) and snapshot(old) != b"old":
+        problems.append("the old output changed")
     if args.eol == "\n" and os.path.exists(old) and os.stat(old).st_mode & 0o777 != 0o640:
         problems.append("the old output's mode changed")
     links_kept = [link for link in ("tolink", "abslink", "newlink") if link in argv and not os.path.islink(

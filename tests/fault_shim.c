@@ -9,6 +9,7 @@
  *   LARGE=N       writes of more than N bytes fail with EIO
  *   close=N, fstat=N, stat=N, ftruncate=N, fsync=N, rename=N   the N-th such call fails with EIO
  *   calloc=N      an allocation of N zeroed bytes fails
+ *   TERMRENAME=1  SIGTERM is raised as the first rename starts
  *   TERM=N        the first write of more than N bytes writes N, raises SIGTERM, then writes the rest
  * Reads and writes count only descriptors from 3 on, not the console. */
 #define _GNU_SOURCE
@@ -77,6 +78,8 @@ ssize_t write(int fd, const void* data, size_t count) { return moved(fd, (void*)
 int fsync(int fd) { return fails("fsync", &fsync_calls) ? -1 : ((int (*)(int))dlsym(RTLD_NEXT, "fsync"))(fd); }
 int rename(const char* from, const char* to) {
     typedef int (*renaming)(const char*, const char*);
+    size_t n;
+    if (fault_is("TERMRENAME", &n)) raise(SIGTERM); /* ends the process here unless the rename holds it off */
     return fails("rename", &rename_calls) ? -1 : ((renaming)dlsym(RTLD_NEXT, "rename"))(from, to);
 }
 int close(int fd) { return fails("close", &close_calls) ? -1 : ((int (*)(int))dlsym(RTLD_NEXT, "close"))(fd); }
