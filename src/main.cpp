@@ -13,8 +13,10 @@
 #include "stack_check.h"
 #include "stack_format.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -117,9 +119,9 @@ const char* option_besides(bool exact, bool digits_given, bool buffered) {
 constexpr const char* option_names[] = {"--to-single", "--to-double", "--buffered", "--check", "--exact", "--digits"};
 
 bool is_conversion_option(const native_char* argument) {
-    for (const char* option : option_names)
-        if (is_option(argument, option)) return true;
-    return after_prefix(argument, "--digits=") != nullptr;
+    return std::any_of(std::begin(option_names), std::end(option_names),
+                       [argument](const char* option) { return is_option(argument, option); }) ||
+           after_prefix(argument, "--digits=") != nullptr;
 }
 
 // A path where an option belongs. Where one of the last two arguments, which

@@ -2,7 +2,9 @@
 
 #include "number_text.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -77,10 +79,10 @@ std::string cell_count_fault(const unsigned char (&probe)[probe_size], stack_pre
 }
 
 std::string rounded_count_hint(const unsigned char (&probe)[probe_size], stack_precision precision) {
-    for (std::size_t field : count_fields)
-        if (header_field(probe, precision, field) >= 1e6)
-            return "; the default text rounds a count of more than six digits: write the text with --exact";
-    return "";
+    const bool rounded = std::any_of(std::begin(count_fields), std::end(count_fields), [&](std::size_t field) {
+        return header_field(probe, precision, field) >= 1e6;  // more than six digits
+    });
+    return rounded ? "; the default text rounds a count of more than six digits: write the text with --exact" : "";
 }
 
 void cells_in_size(long long file_size, stack_precision precision, std::uint64_t& cells_held,
