@@ -185,7 +185,8 @@ bool names_standard_stream(const native_string& path) { return path.size() == 1 
 
 // The input as messages name it: "-" is standard input.
 std::string input_name(const native_string& path) {
-    return names_standard_stream(path) ? "standard input" : printable_path(path);
+    if (names_standard_stream(path)) return "standard input";
+    return printable_path(path);
 }
 
 [[noreturn]] void fail_input(int status, const char* literal, const native_string& path) {
