@@ -204,8 +204,8 @@ CELL_FAULTS = [  # name, the cells' lines, the message, the precision
     ("two signs", ["+-1"], 'line 13 of in is not a number: "+-1"', "d"),
     ("a sign alone", ["-"], 'line 13 of in is not a number: "-"', "d"),
     *[(f"not quite a number: {text}", [text], f'line 13 of in is not a number: "{text}"', "d")
-      for text in ("1e", "1e+", "-2.5E-", "2e5x", ".", "infin", "infinityx", "nanx", "nan(", "nan(ab", "nan(1.2)", "nan(a-b)",
-                   "nan(~)")],
+      for text in ("1e", "1e+", "-2.5E-", "2e5x", ".", "infin", "infinityx", "nanx", "nan(", "nan(ab", "nan(1.2)",
+                   "nan(a-b)", "nan(~)")],
     ("two numbers", ["1\t2"], 'line 13 of in is not a number: "1\\t2"', "d"),
     ("an empty line with more after it", ["1", "", "", "2"], 'line 14 of in is not a number: ""', "d"),
     ("an empty line with more after it, single", ["", "x"], 'line 13 of in is not a number: ""', "f"),
