@@ -58,6 +58,12 @@ bool holds_number(const std::string& binary, std::size_t index, stack_precision 
     return std::memcmp(&ours, &theirs, sizeof ours) == 0;
 }
 
+// A header line's number follows its label's TAB; a cell line is its number, with any blanks around it, which the
+// C library's reading passes over in front and stops at behind.
+std::string number_part(const std::string& line, std::size_t index) {
+    return index < header_field_count ? line.substr(line.find('\t') + 1) : line;
+}
+
 void check_back_to_binary(const std::uint8_t* data, std::size_t size, stack_precision precision) {
     int input = file_holding(data, size), output = file_holding(nullptr, 0);
     unsigned char header[probe_size];
@@ -73,7 +79,7 @@ void check_back_to_binary(const std::uint8_t* data, std::size_t size, stack_prec
                                       cells + header_field_count != lines.size()))
         std::abort();
     for (std::size_t index = 0; result == text_stack_read && index < lines.size(); ++index)
-        if (!holds_number(binary, index, precision, lines[index].substr(lines[index].find('\t') + 1))) std::abort();
+        if (!holds_number(binary, index, precision, number_part(lines[index], index))) std::abort();
     close(input);
     close(output);
 }
