@@ -156,6 +156,7 @@ text_stack_result read_header_line(int input, stack_precision precision, std::st
 // Hands the numbers gathered in [first, last) over; a regular file with
 // interrupts held off, so that one empties the file only between writes.
 bool hand_over(int output, bool output_is_regular, const unsigned char* first, const unsigned char* last) {
+    if (output == no_file) return true;  // only read
     const char* data = reinterpret_cast<const char*>(first);
     auto size = static_cast<std::size_t>(last - first);
     return output_is_regular ? write_holding_interrupts(output, data, size) : write_all(output, data, size);
@@ -171,8 +172,10 @@ std::string cell_fault(stack_precision precision, line_result result, const char
 }  // namespace
 
 text_stack_result read_text_header(int input, stack_precision precision, const std::string& input_name,
-                                   unsigned char (&header)[probe_size], std::string& fault) {
-    available = line_start;  // nothing read yet: the block holds no line
+                                   unsigned char (&header)[probe_size], std::string& fault,
+                                   std::string_view already_read) {
+    line_start = 0;
+    available = already_read.copy(block, already_read.size());
     input_ended = false;
     line_number = bytes_read = cells_written = 0;
     for (std::size_t field = 0; field < header_field_count; ++field) {
@@ -185,12 +188,13 @@ text_stack_result read_text_header(int input, stack_precision precision, const s
 
 text_stack_result write_binary_stack(int input, int output, stack_precision precision, const std::string& input_name,
                                      const unsigned char (&header)[probe_size], std::uint64_t& cells,
-                                     std::string& fault) {
+                                     std::string& fault, cell_statistics* statistics) {
     constexpr std::size_t write_block_size = std::size_t{64} * 1024;  // a whole number of either precision's
     static unsigned char numbers[write_block_size];
     const std::size_t size = number_size(precision);
     const bool output_is_regular = is_regular_file(output);
     unsigned char* out = std::copy_n(header, header_field_count * size, numbers);
+    const unsigned char* block_cells = out;  // the cells in the block start here
     std::uint64_t first_empty_line = 0;  // 0: none since the last number
     for (;;) {
         const char *first = nullptr, *last = nullptr;
@@ -207,8 +211,10 @@ text_stack_result write_binary_stack(int input, int output, stack_precision prec
             return text_stack_fault;
         }
         if (out == numbers + write_block_size) {
+            if (statistics != nullptr) add_cells(*statistics, block_cells, out, precision);
             if (!hand_over(output, output_is_regular, numbers, out)) return text_stack_write_failed;
             out = numbers;
+            block_cells = numbers;
         }
         decimal_result read = result == line_found ? read_number_into(precision, first, last, out) : not_a_number;
         if (read != decimal_read) {
@@ -219,5 +225,6 @@ text_stack_result write_binary_stack(int input, int output, stack_precision prec
         ++cells_written;
     }
     cells = cells_written;
+    if (statistics != nullptr) add_cells(*statistics, block_cells, out, precision);
     return hand_over(output, output_is_regular, numbers, out) ? text_stack_read : text_stack_write_failed;
 }

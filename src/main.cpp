@@ -1,6 +1,7 @@
 // Ostrel: converts a binary raster stack into an ascii stack, and back.
 //   Ostrel [--exact | --digits N] [--buffered] [--check] <input stack in binary format> <output stack in ascii format>
-//   Ostrel --to-single | --to-double [--check] <input stack in ascii format> <output stack in binary format>
+//   Ostrel --to-single | --to-double [--check] [--stats] <input stack in ascii format> <output stack in binary format>
+//   Ostrel --info [--check] <input stack, binary or ascii> <report>
 //   Ostrel --version | --help
 // Exit status: 0 done, 1 usage, 99 input unreadable, 98 input unrecognised,
 // not holding its header's cells (--check, --to-*) or not an ascii stack
@@ -12,6 +13,7 @@
 #include "progress.h"
 #include "stack_check.h"
 #include "stack_format.h"
+#include "stack_report.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -57,7 +59,8 @@ bool is_option(const native_char* argument, const char* option) {
 
 constexpr const char* help_lines[] = {
     "Usage: Ostrel [--exact | --digits N] [--buffered] [--check] INPUT OUTPUT",
-    "       Ostrel --to-single | --to-double [--check] INPUT OUTPUT",
+    "       Ostrel --to-single | --to-double [--check] [--stats] INPUT OUTPUT",
+    "       Ostrel --info [--check] INPUT OUTPUT",
     "  --exact      every number in the fewest digits that read back exactly",
     "  --digits N   cells to N significant digits, 1 to 17 (default 6); the",
     "               header as --exact writes it",
@@ -65,6 +68,8 @@ constexpr const char* help_lines[] = {
     "  --check      fail (98) unless INPUT holds the cells its header counts",
     "  --to-single  turn the ascii stack INPUT back into a binary stack of",
     "  --to-double  single or double precision, always held to its header's count",
+    "  --stats      with --to-*: the header's cnt to average computed from the cells",
+    "  --info       report what INPUT holds (binary or ascii), a fact a line",
     "  --help, --version   show this help or the version, and exit",
     "",
     "Converts the binary raster stack INPUT (single or double precision, found",
@@ -72,12 +77,9 @@ constexpr const char* help_lines[] = {
     "header lines, then one line per cell. An INPUT that begins with \"ncol\" (an",
     "ASCII grid) gives an empty OUTPUT. INPUT and OUTPUT, always the last two",
     "arguments, are files, pipes, or - for standard input and output (or ./-).",
-    "Exit status:",
-    "  0   converted (or --help, --version)",
-    "  1   wrong arguments",
+    "Exit status: 0 done; 1 wrong arguments; 99 INPUT cannot be opened or read;",
     "  98  INPUT not recognised, not an ascii stack (--to-*) or not holding the",
     "      cells its header counts (--check, --to-*); OUTPUT is INPUT or unwritable",
-    "  99  INPUT cannot be opened or read",
     "While a conversion runs, progress shows on standard error if it is a",
     "terminal. Full manual: man Ostrel (on Windows, README.md beside Ostrel.exe).",
 };
@@ -110,13 +112,30 @@ int digits_in(const native_char* text) {
     return digits >= least_given_digits && digits <= most_given_digits ? digits : 0;
 }
 
+// What the options before the two paths ask for.
+struct run_options {
+    text_style style;
+    int digits;
+    bool exact, digits_given, buffered, check, stats, info;
+    const char* binary_option;  // --to-single or --to-double, or nullptr
+};
+
 // The option, if any, that a conversion back to binary cannot take with it:
 // it always checks its cells against the header, with or without --check.
-const char* option_besides(bool exact, bool digits_given, bool buffered) {
-    return exact ? "--exact" : digits_given ? "--digits" : buffered ? "--buffered" : nullptr;
+const char* option_besides_binary(const run_options& options) {
+    return options.exact ? "--exact" : options.digits_given ? "--digits" : options.buffered ? "--buffered" : nullptr;
 }
 
-constexpr const char* option_names[] = {"--to-single", "--to-double", "--buffered", "--check", "--exact", "--digits"};
+// The option, if any, that a report cannot take with it: only --check.
+const char* option_besides_info(const run_options& options) {
+    const char* besides = option_besides_binary(options);
+    return besides != nullptr ? besides : options.binary_option != nullptr ? options.binary_option
+                                      : options.stats                      ? "--stats"
+                                                                           : nullptr;
+}
+
+constexpr const char* option_names[] = {"--to-single", "--to-double", "--buffered", "--check",
+                                        "--exact",     "--digits",    "--stats",    "--info"};
 
 bool is_conversion_option(const native_char* argument) {
     return std::any_of(std::begin(option_names), std::end(option_names),
@@ -133,52 +152,74 @@ bool is_conversion_option(const native_char* argument) {
     print_usage(usage_status);
 }
 
+// A flag option: set, or a fault where it was given before.
+void take_flag(bool& flag, const char* option) {
+    if (flag) reject_option(std::string(option) + " given twice");
+    flag = true;
+}
+
+void take_binary_option(run_options& options, const char* to_binary) {
+    if (options.binary_option != nullptr && std::strcmp(options.binary_option, to_binary) == 0)
+        reject_option(std::string(to_binary) + " given twice");
+    if (options.binary_option != nullptr) reject_option("--to-single and --to-double cannot be combined");
+    options.binary_option = to_binary;
+}
+
+void take_digits(run_options& options, const native_char* number) {
+    if (options.digits_given) reject_option("--digits given twice");
+    options.digits_given = true;
+    options.digits = number != nullptr ? digits_in(number) : 0;
+    if (options.digits == 0 && (number == nullptr || *number == 0))
+        reject_option("--digits takes a whole number from 1 to 17");
+    if (options.digits == 0) reject_option("--digits takes a whole number from 1 to 17, not " + printable_path(number));
+}
+
+// The options that cannot go together, as soon as the second is given.
+void check_combination(const run_options& options) {
+    if (options.exact && options.digits_given) reject_option("--exact and --digits cannot be combined");
+    const char* besides_info = option_besides_info(options);
+    if (options.info && besides_info != nullptr) reject_option(std::string("--info and ") + besides_info +
+                                                               " cannot be combined");
+    const char* besides = option_besides_binary(options);
+    if (options.binary_option != nullptr && besides != nullptr)
+        reject_option(std::string(options.binary_option) + " and " + besides + " cannot be combined");
+}
+
 // The options before the two paths. The first fault ends the run with the
 // usage, after one line on standard error that names it; an argument that
 // is no option at all (no leading '-', or "-" alone) gets the usage alone.
-// binary_option is the --to-single or --to-double given, or nullptr. last
-// is where the two paths begin.
-void read_options(native_char** first, native_char** last, text_style& style, int& digits, bool& buffered,
-                  bool& check, const char*& binary_option) {
-    bool exact = false, digits_given = false;
+// last is where the two paths begin.
+run_options read_options(native_char** first, native_char** last) {
+    run_options options{six_digits, 0, false, false, false, false, false, false, nullptr};
     for (; first != last; ++first) {
         const native_char* argument = *first;
         const native_char* number = after_prefix(argument, "--digits=");
-        const char* to_binary = is_option(argument, "--to-single")   ? "--to-single"
-                                : is_option(argument, "--to-double") ? "--to-double"
-                                                                     : nullptr;
-        if (to_binary != nullptr) {
-            if (binary_option != nullptr && std::strcmp(binary_option, to_binary) == 0)
-                reject_option(std::string(to_binary) + " given twice");
-            if (binary_option != nullptr) reject_option("--to-single and --to-double cannot be combined");
-            binary_option = to_binary;
-        } else if (is_option(argument, "--buffered")) {
-            if (buffered) reject_option("--buffered given twice");
-            buffered = true;
-        } else if (is_option(argument, "--check")) {
-            if (check) reject_option("--check given twice");
-            check = true;
-        } else if (is_option(argument, "--exact")) {
-            if (exact) reject_option("--exact given twice");
-            exact = true;
-        } else if (number != nullptr || is_option(argument, "--digits")) {
-            if (digits_given) reject_option("--digits given twice");
-            digits_given = true;
-            if (number == nullptr && first + 1 != last) number = *++first;
-            digits = number != nullptr ? digits_in(number) : 0;
-            if (digits == 0 && (number == nullptr || *number == 0))
-                reject_option("--digits takes a whole number from 1 to 17");
-            if (digits == 0) reject_option("--digits takes a whole number from 1 to 17, not " + printable_path(number));
-        } else {
-            if (argument[0] != '-' || argument[1] == 0) reject_path(last);
+        if (is_option(argument, "--to-single") || is_option(argument, "--to-double"))
+            take_binary_option(options, is_option(argument, "--to-single") ? "--to-single" : "--to-double");
+        else if (is_option(argument, "--buffered"))
+            take_flag(options.buffered, "--buffered");
+        else if (is_option(argument, "--check"))
+            take_flag(options.check, "--check");
+        else if (is_option(argument, "--exact"))
+            take_flag(options.exact, "--exact");
+        else if (is_option(argument, "--stats"))
+            take_flag(options.stats, "--stats");
+        else if (is_option(argument, "--info"))
+            take_flag(options.info, "--info");
+        else if (number != nullptr)
+            take_digits(options, number);
+        else if (is_option(argument, "--digits"))
+            take_digits(options, first + 1 != last ? *++first : nullptr);
+        else if (argument[0] != '-' || argument[1] == 0)
+            reject_path(last);
+        else
             reject_option("unknown option " + printable_path(argument));
-        }
-        if (exact && digits_given) reject_option("--exact and --digits cannot be combined");
-        const char* besides = option_besides(exact, digits_given, buffered);
-        if (binary_option != nullptr && besides != nullptr)
-            reject_option(std::string(binary_option) + " and " + besides + " cannot be combined");
+        check_combination(options);
     }
-    style = exact ? shortest_digits : digits_given ? given_digits : six_digits;
+    if (options.stats && options.binary_option == nullptr)
+        reject_option("--stats recomputes a binary stack's header: it goes with --to-single or --to-double");
+    options.style = options.exact ? shortest_digits : options.digits_given ? given_digits : six_digits;
+    return options;
 }
 
 bool names_standard_stream(const native_string& path) { return path.size() == 1 && path[0] == '-'; }
@@ -309,12 +350,39 @@ stack_output open_binary_output(int input, const native_string& output_path) {
     fail_with(status, message);
 }
 
+// --stats writes the header last, over the one written first: only a file
+// that replaces OUTPUT once whole can be written so. Told before anything
+// is read.
+void check_statistics_output(const native_string& output_path) {
+    replacement replaced;
+    if (names_standard_stream(output_path) || !is_replaceable(output_path, replaced)) {
+        print_line(standard_error, "--stats writes the header last: OUTPUT must be a file, not standard output, "
+                                   "a pipe or a device");
+        std::exit(usage_status);
+    }
+}
+
+// The header's statistics, computed from the cells written, over those
+// the text gave.
+bool write_statistics(const stack_output& output, stack_precision precision, const cell_statistics& statistics,
+                      unsigned char (&header)[probe_size]) {
+    double fields[statistics_field_count];
+    computed_statistics(statistics, precision, fields);
+    const std::size_t size = number_size(precision);
+    unsigned char* first = header + statistics_field_index * size;
+    for (std::size_t field = 0; field < statistics_field_count; ++field)
+        encode_number(first + field * size, fields[field], precision);
+    return rewrite_at(output.file, static_cast<long long>(statistics_field_index * size),
+                      reinterpret_cast<const char*>(first), statistics_field_count * size);
+}
+
 // The header is read and checked, its counts included, before the output is
 // opened, so that an input that is no ascii stack, or whose header cannot
 // count its cells, never creates or replaces it. The cells are held to the
 // count once the text has ended.
-int convert_to_binary(const native_string& input_path, const native_string& output_path,
-                      stack_precision precision) {
+int convert_to_binary(const native_string& input_path, const native_string& output_path, stack_precision precision,
+                      bool stats) {
+    if (stats) check_statistics_output(output_path);
     int input = open_input(input_path);
     const std::string name = input_name(input_path);
     unsigned char header[probe_size] = {};
@@ -329,13 +397,17 @@ int convert_to_binary(const native_string& input_path, const native_string& outp
     stack_output output = open_binary_output(input, output_path);
     start_progress(input, output.file, cells);
     std::uint64_t cells_read = 0;
-    result = write_binary_stack(input, output.file, precision, name, header, cells_read, fault);
+    cell_statistics statistics = empty_statistics();
+    result = write_binary_stack(input, output.file, precision, name, header, cells_read, fault,
+                                stats ? &statistics : nullptr);
     if (result == text_stack_read_failed) fail_discarded(output, input_status, "error reading input file " + name);
     if (result == text_stack_fault) fail_discarded(output, format_or_output_status, fault);
     if (result == text_stack_write_failed)
         fail_discarded(output, format_or_output_status, "error writing output file " + printable_path(output_path));
     fault = cell_count_fault(header, precision, name, cells, cells_read, 0);
     if (!fault.empty()) fail_discarded(output, format_or_output_status, fault + rounded_count_hint(header, precision));
+    if (stats && !write_statistics(output, precision, statistics, header))
+        fail_discarded(output, format_or_output_status, "error writing output file " + printable_path(output_path));
     close_file(input);
     bool written = output.replacing ? commit_replacement(output.file, output.replaced) : close_file(output.file);
     if (!written) fail(format_or_output_status, "error writing output file ", output_path);
@@ -343,20 +415,42 @@ int convert_to_binary(const native_string& input_path, const native_string& outp
     return 0;
 }
 
+// --info: the input read to its end, then the report written; the output
+// is opened only then, so that an input that is no stack leaves it as it
+// was. With --check, a stack that does not hold the cells its header
+// counts fails once its report is written.
+int report_on_stack(const native_string& input_path, const native_string& output_path, bool check) {
+    int input = open_input(input_path);
+    const std::string name = input_name(input_path);
+    stack_report report{};
+    std::string fault;
+    report_result result = read_stack_report(input, name, report, fault);
+    if (result == report_read_failed) fail_input(input_status, "error reading input file ", input_path);
+    if (result == report_not_a_stack) fail_with(format_or_output_status, fault);
+    int output = open_output(input, output_path, text_output);
+    const std::string text = report_text(report);
+    if (!write_all(output, text.data(), text.size()) || !close_file(output))
+        fail(format_or_output_status, "error writing output file ", output_path);
+    close_file(input);
+    fault = report_count_fault(report, name);
+    if (check && !fault.empty()) fail_with(format_or_output_status, fault);
+    return 0;
+}
+
 int run_converter(int argc, native_char** argv) {
     if (argc == 2) answer_option(argv[1]);
     if (argc < 3) print_usage(usage_status);
     // The last two arguments are the paths, whatever they spell.
-    text_style style = six_digits;
-    int digits = 0;
-    bool buffered = false, check = false;
-    const char* binary_option = nullptr;
-    read_options(argv + 1, argv + argc - 2, style, digits, buffered, check, binary_option);
+    const run_options options = read_options(argv + 1, argv + argc - 2);
     const native_string input_path = argv[argc - 2];
     const native_string output_path = argv[argc - 1];
-    if (binary_option == nullptr) return convert_to_text(input_path, output_path, style, digits, buffered, check);
-    const bool to_single = std::string(binary_option) == "--to-single";
-    return convert_to_binary(input_path, output_path, to_single ? single_precision : double_precision);
+    if (options.info) return report_on_stack(input_path, output_path, options.check);
+    if (options.binary_option == nullptr)
+        return convert_to_text(input_path, output_path, options.style, options.digits, options.buffered,
+                               options.check);
+    const bool to_single = std::string(options.binary_option) == "--to-single";
+    return convert_to_binary(input_path, output_path, to_single ? single_precision : double_precision,
+                             options.stats);
 }
 
 }  // namespace

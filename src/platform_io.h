@@ -87,6 +87,10 @@ extern const std::size_t whole_pipe_write_size;
 // stopped would hold the interrupt off for ever.
 bool write_holding_interrupts(int file, const char* data, std::size_t count);
 
+// Writes count bytes over a regular file's bytes from offset on, as
+// write_holding_interrupts writes them; later writes go on after them.
+bool rewrite_at(int file, long long offset, const char* data, std::size_t count);
+
 bool close_file(int file);
 
 enum console_stream { standard_output, standard_error };

@@ -128,6 +128,10 @@ bool write_holding_interrupts(int file, const char* data, std::size_t count) {
     return written;
 }
 
+bool rewrite_at(int file, long long offset, const char* data, std::size_t count) {
+    return lseek(file, static_cast<off_t>(offset), SEEK_SET) == offset && write_holding_interrupts(file, data, count);
+}
+
 bool close_file(int file) { return ::close(file) == 0; }
 
 void print_line(console_stream stream, const std::string& text) { print_text(stream, text + '\n'); }

@@ -18,11 +18,7 @@ double header_field(const unsigned char (&probe)[probe_size], stack_precision pr
 
 // A header field as --exact writes it: what the header holds, not a rounding of it.
 std::string field_text(const unsigned char (&probe)[probe_size], stack_precision precision, std::size_t field) {
-    double value = header_field(probe, precision, field);
-    char text[number_text_room];
-    char* end = precision == single_precision ? shortest_single_text(text, static_cast<float>(value))
-                                              : shortest_double_text(text, value);
-    return std::string(text, end);
+    return exact_number_text(header_field(probe, precision, field), precision);
 }
 
 // "stack_ncols 50 × nrows 40 × numlevels 6"
@@ -36,6 +32,13 @@ std::string counts_text(const unsigned char (&probe)[probe_size], stack_precisio
 
 }  // namespace
 
+std::string exact_number_text(double value, stack_precision precision) {
+    char text[number_text_room];
+    char* end = precision == single_precision ? shortest_single_text(text, static_cast<float>(value))
+                                              : shortest_double_text(text, value);
+    return std::string(text, end);
+}
+
 std::string grouped(std::uint64_t count) {
     std::string digits = std::to_string(count), text;
     for (std::size_t at = 0; at < digits.size(); ++at) {
@@ -45,27 +48,36 @@ std::string grouped(std::uint64_t count) {
     return text;
 }
 
-std::string header_count_fault(const unsigned char (&probe)[probe_size], stack_precision precision,
-                               const std::string& path, std::uint64_t& cells) {
+header_count_problem count_problem(const unsigned char (&probe)[probe_size], stack_precision precision,
+                                   std::uint64_t& cells, std::size_t& count) {
     std::uint64_t product = 1;
     bool overflows = false, counts_nothing = false;
     for (std::size_t index = 0; index < std::size(count_fields); ++index) {
         double value = header_field(probe, precision, count_fields[index]);
-        std::string fault = path + ": its header's " + count_names[index] + " is " +
-                            field_text(probe, precision, count_fields[index]);
-        if (!std::isfinite(value) || value != std::floor(value)) return fault + ", not a whole number";
-        if (value < 0) return fault + ", not a whole number from 0 up";
+        count = index;
+        if (!std::isfinite(value) || value != std::floor(value)) return count_not_whole;
+        if (value < 0) return count_negative;
         // Converted only where it fits: past 2^64 the conversion is undefined.
         overflows |= value >= two_to_the_64 ||
                      __builtin_mul_overflow(product, static_cast<std::uint64_t>(value), &product);
         counts_nothing |= value == 0;
     }
     // No cells at all where one count is 0, however large the others.
-    if (counts_nothing) product = 0;
-    if (overflows && !counts_nothing)
+    if (overflows && !counts_nothing) return count_too_large;
+    cells = counts_nothing ? 0 : product;
+    return count_whole;
+}
+
+std::string header_count_fault(const unsigned char (&probe)[probe_size], stack_precision precision,
+                               const std::string& path, std::uint64_t& cells) {
+    std::size_t count = 0;
+    header_count_problem problem = count_problem(probe, precision, cells, count);
+    if (problem == count_whole) return "";
+    if (problem == count_too_large)
         return path + ": its header's " + counts_text(probe, precision) + " is more cells than 64 bits count";
-    cells = product;
-    return "";
+    std::string fault = path + ": its header's " + count_names[count] + " is " +
+                        field_text(probe, precision, count_fields[count]);
+    return fault + (problem == count_not_whole ? ", not a whole number" : ", not a whole number from 0 up");
 }
 
 std::string cell_count_fault(const unsigned char (&probe)[probe_size], stack_precision precision,

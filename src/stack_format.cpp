@@ -58,11 +58,21 @@ recognition_result detect_stack_format(int input, unsigned char (&probe)[probe_s
     if (rest_read < 0) return recognition_read_failed;
     if (rest_read < static_cast<long>(probe_size - signature_size)) return not_recognised;
 
-    if (probe_matches(probe, double_precision))
-        format_name = "double";
-    else if (probe_matches(probe, single_precision))
-        format_name = "single";
-    else
-        return not_recognised;
+    stack_precision precision = double_precision;
+    if (!is_binary_stack_probe(probe, probe_size, precision)) return not_recognised;
+    format_name = precision == single_precision ? "single" : "double";
     return recognised;
+}
+
+long read_probe(int input, unsigned char (&probe)[probe_size]) { return read_up_to(input, probe, probe_size); }
+
+bool is_binary_stack_probe(const unsigned char (&probe)[probe_size], std::size_t size, stack_precision& precision) {
+    // A double's nodata_value is looked for first: the same bytes could also hold a single's.
+    for (stack_precision candidate : {double_precision, single_precision}) {
+        if (size >= header_field_count * number_size(candidate) && probe_matches(probe, candidate)) {
+            precision = candidate;
+            return true;
+        }
+    }
+    return false;
 }

@@ -58,6 +58,23 @@ inline double decode_number(const unsigned char* bytes, stack_precision precisio
     return value;
 }
 
+// The number's bytes as the file holds them. value is one of the
+// precision's: for a single, a float's value, an infinity or a NaN.
+inline void encode_number(unsigned char* bytes, double value, stack_precision precision) {
+    if (precision == double_precision) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        bits = file_byte_order(bits);
+        std::memcpy(bytes, &bits, sizeof bits);
+        return;
+    }
+    auto single = static_cast<float>(value);
+    std::uint32_t bits;
+    std::memcpy(&bits, &single, sizeof bits);
+    bits = file_byte_order(bits);
+    std::memcpy(bytes, &bits, sizeof bits);
+}
+
 enum recognition_result { recognised, not_recognised, recognition_read_failed };
 
 // Reads the start of the input once, never seeking, so that a pipe is
@@ -66,5 +83,13 @@ enum recognition_result { recognised, not_recognised, recognition_read_failed };
 // stack the probe holds the first probe_size bytes and the input is
 // positioned right after them.
 recognition_result detect_stack_format(int input, unsigned char (&probe)[probe_size]);
+
+// The start of the input, as many bytes of probe_size as it holds, read
+// once: the count read, or -1 where a read failed.
+long read_probe(int input, unsigned char (&probe)[probe_size]);
+
+// Whether the first size bytes of a probe start a binary stack, whose
+// precision is then set: a precision only where its header is whole.
+bool is_binary_stack_probe(const unsigned char (&probe)[probe_size], std::size_t size, stack_precision& precision);
 
 #endif

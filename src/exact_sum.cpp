@@ -1,0 +1,135 @@
+#include "exact_sum.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr int limb_bits = 32;
+constexpr std::int64_t limb_base = std::int64_t{1} << limb_bits;
+constexpr std::int64_t limb_mask = limb_base - 1;
+// An addition puts less than 2^33 into a limb: 2^29 of them stay far from 2^63.
+constexpr std::uint32_t additions_between_settlings = std::uint32_t{1} << 29;
+// The accumulator's unit, 2^-1074, the least subnormal double.
+constexpr int unit_exponent = -1074;
+// Bits below the unit that a quotient keeps, so that it rounds as exactly as a sum.
+constexpr int quotient_fraction_limbs = 2;
+constexpr int quotient_limbs = exact_sum_limbs + quotient_fraction_limbs;
+
+// Moves every limb's carry up to the next, so that each limb but the top one
+// holds 32 bits from 0 up, and the top one the sign with the rest.
+void settle(std::int64_t (&limbs)[exact_sum_limbs]) {
+    std::int64_t carry = 0;
+    for (int index = 0; index + 1 < exact_sum_limbs; ++index) {
+        std::int64_t value = limbs[index] + carry;
+        std::int64_t low = value & limb_mask;
+        carry = (value - low) / limb_base;  // exact: a floor for negative values too
+        limbs[index] = low;
+    }
+    limbs[exact_sum_limbs - 1] += carry;
+}
+
+// The sum's magnitude as limbs of 32 bits, lowest first; negative says its sign.
+void magnitude_of(const exact_sum& sum, std::uint32_t* magnitude, bool& negative) {
+    std::int64_t limbs[exact_sum_limbs];
+    std::copy(std::begin(sum.limbs), std::end(sum.limbs), limbs);
+    settle(limbs);
+    negative = limbs[exact_sum_limbs - 1] < 0;
+    if (negative) {
+        for (std::int64_t& limb : limbs) limb = -limb;
+        settle(limbs);
+    }
+    std::copy(std::begin(limbs), std::end(limbs), magnitude);  // each limb now fits 32 bits
+}
+
+bool bit_at(const std::uint32_t* limbs, int position) {
+    return (limbs[position / limb_bits] >> (position % limb_bits) & 1) != 0;
+}
+
+int bit_length(const std::uint32_t* limbs, int count) {
+    int index = count - 1;
+    while (index >= 0 && limbs[index] == 0) --index;
+    if (index < 0) return 0;
+    return index * limb_bits + (limb_bits - __builtin_clz(limbs[index]));
+}
+
+// Whether any bit below position is set.
+bool any_bit_below(const std::uint32_t* limbs, int position) {
+    const int whole = position / limb_bits;
+    if (std::any_of(limbs, limbs + whole, [](std::uint32_t limb) { return limb != 0; })) return true;
+    return position % limb_bits != 0 && (limbs[whole] & ((std::uint32_t{1} << position % limb_bits) - 1)) != 0;
+}
+
+// The magnitude (limbs times 2^scale, plus something below it where
+// inexact) rounded once to the precision: its leading digits, or as many as
+// the least subnormal's place keeps, a half to even. scale is at most the
+// least subnormal's exponent, so that no kept bit lies below the limbs.
+double rounded(const std::uint32_t* limbs, int count, int scale, bool inexact, stack_precision precision) {
+    const int digits = precision == single_precision ? FLT_MANT_DIG : DBL_MANT_DIG;
+    const int least_exponent = precision == single_precision ? FLT_MIN_EXP - FLT_MANT_DIG : DBL_MIN_EXP - DBL_MANT_DIG;
+    const int length = bit_length(limbs, count);
+    const int lowest = std::max(length - digits, least_exponent - scale);
+    std::uint64_t kept = 0;
+    for (int position = length - 1; position >= lowest; --position) kept = kept << 1 | bit_at(limbs, position);
+    const bool half = lowest > 0 && bit_at(limbs, lowest - 1);
+    if (half && (inexact || any_bit_below(limbs, lowest - 1) || (kept & 1) != 0)) ++kept;
+    double value = std::ldexp(static_cast<double>(kept), lowest + scale);  // exact, or an overflow to infinity
+    if (precision == single_precision && value > FLT_MAX) return std::numeric_limits<double>::infinity();
+    return value;
+}
+
+}  // namespace
+
+void add_exactly(exact_sum& sum, double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased_exponent = static_cast<int>(bits >> 52 & 0x7FF);
+    std::uint64_t significand = bits & ((std::uint64_t{1} << 52) - 1);
+    if (biased_exponent != 0) significand |= std::uint64_t{1} << 52;
+    // value = significand * 2^(position - 1074): subnormals share the least normal's position
+    const int position = std::max(biased_exponent, 1) - 1;
+    const int index = position / limb_bits, shift = position % limb_bits;
+    const std::uint64_t low = (significand & static_cast<std::uint64_t>(limb_mask)) << shift;
+    const std::uint64_t high = (significand >> limb_bits) << shift;
+    const std::int64_t parts[3] = {static_cast<std::int64_t>(low) & limb_mask,
+                                   static_cast<std::int64_t>((low >> limb_bits) + (high & limb_mask)),
+                                   static_cast<std::int64_t>(high >> limb_bits)};
+    const std::int64_t sign = bits >> 63 != 0 ? -1 : 1;
+    for (int part = 0; part < 3; ++part) sum.limbs[index + part] += sign * parts[part];
+    if (++sum.unsettled == additions_between_settlings) {
+        settle(sum.limbs);
+        sum.unsettled = 0;
+    }
+}
+
+double rounded_sum(const exact_sum& sum, stack_precision precision) {
+    std::uint32_t magnitude[exact_sum_limbs];
+    bool negative = false;
+    magnitude_of(sum, magnitude, negative);
+    double value = rounded(magnitude, exact_sum_limbs, unit_exponent, false, precision);
+    return negative ? -value : value;
+}
+
+// Long division, a bit at a time: it runs once per stack. The remainder
+// stays below count, so that doubling it overflows at most by the bit that
+// carry holds.
+double rounded_quotient(const exact_sum& sum, std::uint64_t count, stack_precision precision) {
+    std::uint32_t dividend[quotient_limbs] = {}, quotient[quotient_limbs] = {};
+    bool negative = false;
+    magnitude_of(sum, dividend + quotient_fraction_limbs, negative);
+    std::uint64_t remainder = 0;
+    for (int position = quotient_limbs * limb_bits - 1; position >= 0; --position) {
+        const bool carry = remainder >> 63 != 0;
+        remainder = remainder << 1 | static_cast<std::uint64_t>(bit_at(dividend, position));
+        if (carry || remainder >= count) {
+            remainder -= count;
+            quotient[position / limb_bits] |= std::uint32_t{1} << position % limb_bits;
+        }
+    }
+    const int scale = unit_exponent - quotient_fraction_limbs * limb_bits;
+    double value = rounded(quotient, quotient_limbs, scale, remainder != 0, precision);
+    return negative ? -value : value;
+}
