@@ -11,8 +11,9 @@ namespace {
 constexpr int limb_bits = 32;
 constexpr std::int64_t limb_base = std::int64_t{1} << limb_bits;
 constexpr std::int64_t limb_mask = limb_base - 1;
-// An addition puts less than 2^33 into a limb: 2^29 of them stay far from 2^63.
-constexpr std::uint32_t additions_between_settlings = std::uint32_t{1} << 29;
+// An addition puts less than 2^33 into a limb: 2^29 of them would stay
+// below 2^63. Settling takes 70 steps: every 2^20 additions it costs nothing.
+constexpr std::uint32_t additions_between_settlings = std::uint32_t{1} << 20;
 // The accumulator's unit, 2^-1074, the least subnormal double.
 constexpr int unit_exponent = -1074;
 // Bits below the unit that a quotient keeps, so that it rounds as exactly as a sum.
@@ -114,17 +115,16 @@ double rounded_sum(const exact_sum& sum, stack_precision precision) {
 }
 
 // Long division, a bit at a time: it runs once per stack. The remainder
-// stays below count, so that doubling it overflows at most by the bit that
-// carry holds.
+// stays below count, a count of cells of at least 4 bytes each, below 2^62:
+// doubled, it still fits.
 double rounded_quotient(const exact_sum& sum, std::uint64_t count, stack_precision precision) {
     std::uint32_t dividend[quotient_limbs] = {}, quotient[quotient_limbs] = {};
     bool negative = false;
     magnitude_of(sum, dividend + quotient_fraction_limbs, negative);
     std::uint64_t remainder = 0;
     for (int position = quotient_limbs * limb_bits - 1; position >= 0; --position) {
-        const bool carry = remainder >> 63 != 0;
         remainder = remainder << 1 | static_cast<std::uint64_t>(bit_at(dividend, position));
-        if (carry || remainder >= count) {
+        if (remainder >= count) {
             remainder -= count;
             quotient[position / limb_bits] |= std::uint32_t{1} << position % limb_bits;
         }

@@ -27,7 +27,7 @@ void add_exactly(exact_sum& sum, double value);
 // even one; an infinity where that is beyond the precision's range.
 double rounded_sum(const exact_sum& sum, stack_precision precision);
 
-// The sum divided by count (from 1), rounded once in the same way.
+// The sum divided by count (from 1, below 2^62), rounded once in the same way.
 double rounded_quotient(const exact_sum& sum, std::uint64_t count, stack_precision precision);
 
 #endif

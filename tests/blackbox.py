@@ -2,15 +2,17 @@
 """Runs a built converter on generated stacks and checks its exit status, both
 console streams, whether the output file exists, its exact bytes and mode, and
 that the input is left byte-identical."""
-import argparse, ctypes, os, pty, random, re, select, shlex, signal, struct, subprocess, sys, tempfile
+import argparse, ctypes, functools, math, os, pty, random, re, select, shlex, signal, struct, subprocess, sys, tempfile
 import threading, time
+from fractions import Fraction
 
 LABELS = "stack_ncols nrows xll yll cellsize nodata_value cnt min max sum average numlevels".split()
 USAGE = ("converting stacks in Pelox binary format into stacks in ascii format\n"
          "usage: Kindor <input stack in binary format> <output stack in ascii format>\n")
 VERSION = "Ostrel {version}\n"  # the version the build was given
 HELP = """Usage: Ostrel [--exact | --digits N] [--buffered] [--check] INPUT OUTPUT
-       Ostrel --to-single | --to-double [--check] INPUT OUTPUT
+       Ostrel --to-single | --to-double [--check] [--stats] INPUT OUTPUT
+       Ostrel --info [--check] INPUT OUTPUT
   --exact      every number in the fewest digits that read back exactly
   --digits N   cells to N significant digits, 1 to 17 (default 6); the
                header as --exact writes it
@@ -18,6 +20,8 @@ HELP = """Usage: Ostrel [--exact | --digits N] [--buffered] [--check] INPUT OUTP
   --check      fail (98) unless INPUT holds the cells its header counts
   --to-single  turn the ascii stack INPUT back into a binary stack of
   --to-double  single or double precision, always held to its header's count
+  --stats      with --to-*: the header's cnt to average computed from the cells
+  --info       report what INPUT holds (binary or ascii), a fact a line
   --help, --version   show this help or the version, and exit
 
 Converts the binary raster stack INPUT (single or double precision, found
@@ -25,12 +29,9 @@ from its nodata_value of -9999) into the ascii stack OUTPUT: twelve labelled
 header lines, then one line per cell. An INPUT that begins with "ncol" (an
 ASCII grid) gives an empty OUTPUT. INPUT and OUTPUT, always the last two
 arguments, are files, pipes, or - for standard input and output (or ./-).
-Exit status:
-  0   converted (or --help, --version)
-  1   wrong arguments
+Exit status: 0 done; 1 wrong arguments; 99 INPUT cannot be opened or read;
   98  INPUT not recognised, not an ascii stack (--to-*) or not holding the
       cells its header counts (--check, --to-*); OUTPUT is INPUT or unwritable
-  99  INPUT cannot be opened or read
 While a conversion runs, progress shows on standard error if it is a
 terminal. Full manual: man Ostrel (on Windows, README.md beside Ostrel.exe).
 """
@@ -113,6 +114,11 @@ BAD_OPTIONS = {  # the options before "in out", and the one line on standard err
     **{options: f"{to} and {other} cannot be combined" for options, to, other in (
         ("--to-single --exact", "--to-single", "--exact"), ("--digits=3 --to-double", "--to-double", "--digits"),
         ("--to-double --buffered", "--to-double", "--buffered"))},
+    **{options: f"--info and {other} cannot be combined" for options, other in (
+        ("--info --exact", "--exact"), ("--digits 3 --info", "--digits"), ("--info --buffered", "--buffered"),
+        ("--to-double --info", "--to-double"), ("--info --stats", "--stats"))},
+    "--info --check --info": "--info given twice", "--stats --to-single --stats": "--stats given twice",
+    "--stats": "--stats recomputes a binary stack's header: it goes with --to-single or --to-double",
     "--to-singles": "unknown option --to-singles", "a": "", "-": "", "'' --exakt": ""}  # usage alone
 LONG = [i / 3 + 0.1 for i in range(16500)]  # at 17 digits, a block's text fills the gathered lines before it ends
 def counted(ncols, nrows, levels, kind="d", cells=None):  # a stack whose header counts its cells, or holds cells
@@ -159,9 +165,11 @@ def texts_back(kind, texts, eol="\n", last_eol="\n"):  # a text stack of the cel
     text = head_of(len(texts)).replace("\n", eol) + eol.join(texts) + last_eol
     return text.encode(), [BACK[kind], "in", "out"], 0, "", "", stack(kind, header=counts(len(texts))) + read_back(
         kind, texts)
-def shortest(kind, value):  # the fewest %g digits that read back: a text as --exact writes it
+def shortest(kind, value):  # the fewest digits that read back, fixed for exponents -4 to 5: as --exact writes it
     bits = stack(kind, [value])[-struct.calcsize(kind):]
-    return next(t for t in (printf_g(value, f"%.{p}g") for p in range(1, 18)) if read_back(kind, [t]) == bits)
+    p = next(p for p in range(1, 18) if read_back(kind, [printf_g(value, f"%.{p}g")]) == bits)
+    x = int(printf_g(value, f"%.{p - 1}e").split("e")[1]) if value and math.isfinite(value) else 0
+    return printf_g(value, f"%.{max(p - 1 - x, 0)}f" if -4 <= x < 6 else f"%.{p - 1}e")
 def text_fault(text, message, kind="d"): return text.encode(), [BACK[kind], "in", "out"], 98, "", message + "\n", None
 def cell_fault(texts, message, kind="d"):  # a fault after the header: no output
     text = (D0_TEXT + "".join(t + "\n" for t in texts)).encode()
@@ -244,6 +252,56 @@ def digits_listing(kind, data, n):  # --digits n: the header as --exact writes i
         ("-9999" if v == -9999 else printf_g(v, f"%.{n}g")) + "\n" for v in values[12:])
 WIDE = {kind: stack(kind, MEASURED[:35] + [-9999] * 10, [45, 1, 0.123456789, 123456.789] + HEADER[4:]) for kind in "df"}
 ZEROS_TEXT = (head_of(100000) + "0\n" * 100000).encode()  # 100,012 lines: the output's first blocks are written
+def rounded(q, kind):  # a Fraction rounded once to the precision, a half to even; an infinity past its range
+    digits, least, top = (24, -149, 128) if kind == "f" else (53, -1074, 1024)
+    size = abs(q.numerator).bit_length() - q.denominator.bit_length()
+    e = max(size - (abs(q) < Fraction(2) ** size) - digits + 1, least) if q else 0
+    m = Fraction(round(abs(q) / Fraction(2) ** e)) * Fraction(2) ** e
+    return (float(m) if m < 2 ** top else math.inf) * (-1 if q < 0 else 1)
+def report(form, head, cells, agree="agree", tail=0, kind="d", exact=None, counted=None):  # --info's, by fractions
+    values = [v for v in cells if v == v and v != -9999]
+    exact, n = sum(map(Fraction, filter(math.isfinite, values)), Fraction(0)) if exact is None else exact, len(values)
+    number = lambda v, k=kind: shortest(k, v) if n else "none"
+    infinite = {v for v in values if math.isinf(v)}  # cells of both infinities give a NaN sum, of one that infinity
+    total, mean = (math.nan if len(infinite) == 2 else min(infinite),) * 2 if infinite else (
+        rounded(exact, "d"), rounded(exact / max(n, 1), "d"))
+    facts = [("format", form), *zip(LABELS, map(lambda v: shortest(kind, v), head)), ("cells", len(cells)),
+             ("header_cells", counted or int(head[0] * head[1] * head[11])), *[("trailing_bytes", tail)][:bool(tail)],
+             ("nodata_cells", cells.count(-9999)), ("nan_cells", len(cells) - n - cells.count(-9999)),
+             ("cells_cnt", n), ("cells_min", number(min(values, default=0))), ("cells_max", number(max(values, default=0))),
+             ("cells_sum", shortest("d", total)), ("cells_average", number(mean, "d")),
+             ("statistics", agree)]
+    return "".join(f"{name}\t{value}\n" for name, value in facts)
+def as_kind(kind, values): return list(struct.unpack(f"<{len(values)}{kind}", struct.pack(f"<{len(values)}{kind}", *values)))
+def true_header(kind, cells, ncols=None):  # the header --stats writes: the statistics, each rounded once
+    values = [v for v in cells if v == v and v != -9999]
+    exact, n = sum(map(Fraction, values), Fraction(0)), len(values)
+    stats = [rounded(Fraction(n), kind), min(values), max(values), rounded(exact, kind), rounded(exact / n, kind)] \
+        if n else [0, -9999, -9999, 0, -9999]
+    return [len(cells) if ncols is None else ncols, 1] + HEADER[2:6] + stats + [1]
+def running(kind, cells):  # a header as a model that sums one by one in the stack's precision writes it
+    total = 0.0
+    for v in cells: total = as_kind(kind, [total + v])[0]  # a double sum of two singles rounds once to a single
+    return [len(cells), 1] + HEADER[2:6] + [len(cells), min(cells), max(cells), total, as_kind(kind, [total / len(cells)])[0], 1]
+FLOATS = as_kind("f", [_random.uniform(-1000, 1000) for _ in range(5000)])
+STALE = [2.5, 4.5, 6]  # every statistic of HEADER is stale for them
+HARD_SUMS = {"1, 2^-53, 2^-110: a running sum says 1": [1, 2 ** -53, 2 ** -110],
+             "cancellation": [1e308, 3.0, -1e308, 1e-300, 5e-324, -3.0], "subnormals": [5e-324] * 3 + [2 ** -1070],
+             "beyond a double: the sum is inf, the average finite": [1.7e308, 1.7e308, -1e292],
+             "below the overflow threshold": [1.7976931348623157e308, -1.7976931348623157e308, 1.79769313486231e308]}
+@functools.lru_cache(None)
+def mixed(count=10_000_000):  # cells of mixed magnitude and sign, and their report
+    r = random.Random(45)
+    cells = [r.choice((-1, 1)) * r.random() * 2.0 ** r.randint(-60, 60) for _ in range(count)]
+    residues, parts = list(cells), []
+    while not parts or parts[-1]:  # fsum rounds once: what each leaves is summed again, exactly
+        parts.append(math.fsum(residues))
+        residues.append(-parts[-1])
+    head = [count, 1] + HEADER[2:]
+    return stack("d", cells, head), report("double", head, cells, "differ: cnt min max sum average",
+                                           exact=sum(map(Fraction, parts)))
+STATS_CELLS = {"d": [1.5, -9999, 1e300, -2.25, float("nan")], "f": [1, 2 ** -24, 2 ** -80, -9999, -9999]}
+STATS_TEXT = {kind: head_of(5) + "".join(f"{v}\n" for v in cells) for kind, cells in STATS_CELLS.items()}
 # group, name, input bytes (None: no file), argv or "FAULT [argv]", status, stdout, stderr, output (None: no file)
 CASES = [
     ("usage", "no arguments", None, [], 1, USAGE, "", None),
@@ -595,8 +653,66 @@ CASES = [
       for old in ("", "old")],
     ("console", "Ctrl-C before a line is drawn: nothing on the screen", zero_cells(8_000_000), "SIGINT@started",
      -signal.SIGINT, "", "^$", ("prefix", D0_TEXT + "0\n" * 8_000_000)),
+    ("info", "double example", D2, ["--info", "in", "out"], 0, "", "", report("double", HEADER, [3, 4])),
+    ("info", "single example, 56 bytes, to standard output", stack("f", [3, 4]), ["--info", "in", "-"], 0,
+     report("single", HEADER, [3, 4], kind="f"), "", None),
+    ("info", "its six-digit text, from standard input", D2_TEXT.encode(), ["--info", "-", "out"], 0, "", "",
+     report("ascii stack", HEADER, [3, 4])),
+    ("info", "stale statistics named", stack("d", STALE, [3] + HEADER[1:]), ["--info", "in", "out"], 0, "", "",
+     report("double", [3] + HEADER[1:], STALE, "differ: cnt min max sum average")),
+    *[("info", f"exact sum: {name}", stack("d", cells, running("d", cells)), ["--info", "in", "out"], 0, "", "",
+       report("double", running("d", cells), cells)) for name, cells in HARD_SUMS.items()],
+    ("info", "10^7 cells of mixed magnitude", lambda: mixed()[0], ["--info", "in", "out"], 0, "", "", lambda: mixed()[1]),
+    ("info", "singles summed one by one in single precision agree", stack("f", FLOATS, running("f", FLOATS)),
+     ["--info", "in", "out"], 0, "", "", report("single", running("f", FLOATS), FLOATS, kind="f")),
+    ("info", "a sum and an average beyond a running sum's error", stack("f", FLOATS, STRAYED := [
+        v + 2000 * (i in (9, 10)) for i, v in enumerate(running("f", FLOATS))]), ["--info", "in", "out"], 0, "", "",
+     report("single", STRAYED, FLOATS, "differ: sum average", kind="f")),
+    *[("info", f"{name}: agree", stack("d", cells, true_header("d", cells)), ["--info", "in", "out"], 0, "", "",
+       report("double", true_header("d", cells), cells)) for name, cells in (
+        ("no cells", []), ("nodata only", [-9999] * 4), ("NaN, nodata and values", [1, float("nan"), -9999, 2]))],
+    *[("info", f"a cut stack{check}", FULL60[:96 + 36 * 8 + 3], [*check.split(), "--info", "in", "out"], 98 if check else 0,
+       "", held(36, 3) if check else "", report("double", [5, 4] + HEADER[2:11] + [3], list(range(36)),
+                                                "differ: cnt min max sum average", tail=3)) for check in ("", " --check")],
+    *[("info", f"header_cells {word}", counted(*counts, cells=0), ["--info", "in", "out"], 0, "", "",
+       report("double", [*counts[:2]] + HEADER[2:11] + [counts[2]], [], "differ: cnt min max sum average",
+              counted=word)) for word, counts in (
+        ("not_whole", (4, 2.5, 1)), ("negative", (4, 1, -3)), ("too_many", (1e10, 1e10, 1e10)))],
+    *[("info", f"neither stack: {name}", data, ["--info", "in", "out"], 98, "",
+       "could not recognise in as a binary stack (single or double) or an ascii stack\n", None)
+      for name, data in (("empty", b""), ("an ASCII grid", b"ncols 4\n"), ("a double's header cut", D2[:95]))],
+    *[("info", f"infinite cells: {name}", stack("d", cells, counts(len(cells))), ["--info", "in", "out"], 0, "", "",
+       report("double", counts(len(cells)), cells, f"differ: {stale}min max sum average")) for name, cells, stale in (
+        ("inf", [1, math.inf], ""), ("-inf", [-math.inf, 2], ""), ("both", [math.inf, -math.inf, 1], "cnt "))],
+    ("info", "200,000 lines of six digits: a sum that a running one could miss by any amount", ("lines", 200_000),
+     ["--info", "in", "out"], 0, "", "", report("ascii stack", counts(200_000), [0.0] * 200_000, "differ: cnt min max")),
+    ("info", "--check on a whole stack", D2, ["--check", "--info", "in", "out"], 0, "", "", report("double", HEADER, [3, 4])),
+    ("info", "a text with a bad header line", b"stack_ncols\tx\n", ["--info", "in", "out"], 98, "",
+     wanted(1, "stack_ncols\\tx", "stack_ncols") + "\n", None),
+    ("info", "the first read fails", D2, "EIO=0 --info in out", 99, "", NOT_READ, None),
+    ("info", "closing the report fails", D2, "close=1 --info in out", 98, "", NOT_WRITTEN, report("double", HEADER, [3, 4])),
+    ("info", "--stats: no seek to the header", STATS_TEXT["d"].encode(), "lseek=1 --to-double --stats in old", 98, "",
+     error("writing output", "old"), "old"),
+    ("info", "--stats, single: a sum beyond its range is inf", (head_of(2) + "3e38\n3e38\n").encode(),
+     ["--to-single", "--stats", "in", "out"], 0, "", "", stack("f", [3e38] * 2, true_header("f", as_kind("f", [3e38] * 2)))),
+    ("info", "a text with a bad cell", (D0_TEXT + "1,5\n").encode(), ["--info", "in", "out"], 98, "",
+     'line 13 of in is not a number: "1,5"\n', None),
+    ("info", "a read error", THIRDS, "EIO=5000 --info in out", 99, "", NOT_READ, None),
+    ("info", "a read error in a text", THIRDS_TEXT.encode(), "EIO=5000 --info in out", 99, "", NOT_READ, None),
+    ("info", "the report cannot be written", D2, "ENOSPC=10 --info in out", 98, "", NOT_WRITTEN, ""),
+    ("info", "the report over its input", D2, ["--info", "in", "in"], 98, "", SAME, "INPUT"),
+    *[("info", f"--stats, {kind}: the header made true", STATS_TEXT[kind].encode(), [BACK[kind], "--stats", "in", "out"],
+       0, "", "", stack(kind, cells, true_header(kind, cells))) for kind, cells in STATS_CELLS.items()],
+    *[("info", f"--stats, {kind}: --info agrees", STATS_TEXT[kind].encode(),
+       [[BACK[kind], "--stats", "in", "mid"], ["--info", "mid", "out"]], 0, "", "",
+       report({"d": "double", "f": "single"}[kind], true_header(kind, cells), cells, kind=kind))
+      for kind, cells in STATS_CELLS.items()],
+    ("info", "--stats over an old file that cannot be rewritten", STATS_TEXT["d"].encode(),
+     "CALLS=1 --to-double --stats in old", 98, "", error("writing output", "old"), "old"),
+    *[("info", f"--stats refused before reading: {path}", None, ["--to-double", "--stats", "in", path], 1, "",
+       "--stats writes the header last: OUTPUT must be a file, not standard output, a pipe or a device\n", None)
+      for path in ("-", "/dev/null")],
 ]
-
 # Each FIFO's feed, in segments: bytes (None: the rest), pause before them, bytes a write, pause between writes
 FEEDS = {"fifo": [(None, 0, 1001, 0)], "slow-fifo": [(12012, 0, 1001, 0), (None, 1.3, 1001, 0)],
          "quarters-fifo": [(4000, 0, 1001, 0), (4000, 1.3, 4000, 0), (None, 1.3, 1001, 0)],  # one write: one read
@@ -731,7 +847,7 @@ def steps_before(argv):  # the runs before the case's own, where its argv column
     return argv[:-1] if isinstance(argv, list) and argv and isinstance(argv[0], list) else []
 
 def run_case(case, args, workdir):
-    group, name, data, argv, status, out, err, expected = case
+    group, name, data, argv, status, out, err, expected = (item() if callable(item) else item for item in case)
     env, exe, prefix = dict(os.environ), args.exe, list(args.prefix)
     steps, (interrupt, fault, argv) = steps_before(argv), case_argv(argv)
     why = skip_reason(group, data, argv, interrupt, fault, args)

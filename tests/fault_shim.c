@@ -7,7 +7,7 @@
  *   read=N        the N-th read fails with EIO; later ones read on
  *   CALLS=N       writes after the N-th fail with EIO
  *   LARGE=N       writes of more than N bytes fail with EIO
- *   close=N, fstat=N, stat=N, ftruncate=N, fsync=N, rename=N   the N-th such call fails with EIO
+ *   close=N, fstat=N, stat=N, ftruncate=N, fsync=N, rename=N, lseek=N   the N-th such call fails with EIO
  *   calloc=N      an allocation of N zeroed bytes fails
  *   TERMRENAME=1  SIGTERM is raised as the first rename starts
  *   TERM=N        the first write of more than N bytes writes N, raises SIGTERM, then writes the rest
@@ -43,7 +43,7 @@ static int fails(const char* kind, size_t* count) {
     return 1;
 }
 
-static size_t close_calls, fstat_calls, stat_calls, ftruncate_calls, fsync_calls, rename_calls, read_calls;
+static size_t lseek_calls, close_calls, fstat_calls, stat_calls, ftruncate_calls, fsync_calls, rename_calls, read_calls;
 
 static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
     typedef ssize_t (*transfer)(int, void*, size_t);
@@ -99,6 +99,13 @@ int close(int fd) { return fails("close", &close_calls) ? -1 : ((int (*)(int))dl
         if (fails("stat", &stat_calls)) return -1;                        \
         return ((int (*)(const char*, void*))dlsym(RTLD_NEXT, #name))(path, info); \
     }
+#define LSEEK(name, offset)                                                   \
+    offset name(int fd, offset at, int whence) {                              \
+        if (fails("lseek", &lseek_calls)) return -1;                          \
+        return ((offset(*)(int, offset, int))dlsym(RTLD_NEXT, #name))(fd, at, whence); \
+    }
+LSEEK(lseek, off_t)
+LSEEK(lseek64, off64_t)
 FSTAT(fstat)
 FSTAT(fstat64)
 STAT(stat)
