@@ -268,11 +268,13 @@ def report(form, head, cells, agree="agree", tail=0, kind="d", exact=None, count
     facts = [("format", form), *zip(LABELS, map(lambda v: shortest(kind, v), head)), ("cells", len(cells)),
              ("header_cells", counted or int(head[0] * head[1] * head[11])), *[("trailing_bytes", tail)][:bool(tail)],
              ("nodata_cells", cells.count(-9999)), ("nan_cells", len(cells) - n - cells.count(-9999)),
-             ("cells_cnt", n), ("cells_min", number(min(values, default=0))), ("cells_max", number(max(values, default=0))),
+             ("cells_cnt", n), ("cells_min", number(min(values, default=0))),
+             ("cells_max", number(max(values, default=0))),
              ("cells_sum", shortest("d", total)), ("cells_average", number(mean, "d")),
              ("statistics", agree)]
     return "".join(f"{name}\t{value}\n" for name, value in facts)
-def as_kind(kind, values): return list(struct.unpack(f"<{len(values)}{kind}", struct.pack(f"<{len(values)}{kind}", *values)))
+def as_kind(kind, values):  # the values as the precision holds them
+    return list(struct.unpack(f"<{len(values)}{kind}", struct.pack(f"<{len(values)}{kind}", *values)))
 def true_header(kind, cells, ncols=None):  # the header --stats writes: the statistics, each rounded once
     values = [v for v in cells if v == v and v != -9999]
     exact, n = sum(map(Fraction, values), Fraction(0)), len(values)
@@ -282,7 +284,8 @@ def true_header(kind, cells, ncols=None):  # the header --stats writes: the stat
 def running(kind, cells):  # a header as a model that sums one by one in the stack's precision writes it
     total = 0.0
     for v in cells: total = as_kind(kind, [total + v])[0]  # a double sum of two singles rounds once to a single
-    return [len(cells), 1] + HEADER[2:6] + [len(cells), min(cells), max(cells), total, as_kind(kind, [total / len(cells)])[0], 1]
+    n = len(cells)
+    return [n, 1] + HEADER[2:6] + [n, min(cells), max(cells), total, as_kind(kind, [total / n])[0], 1]
 FLOATS = as_kind("f", [_random.uniform(-1000, 1000) for _ in range(5000)])
 STALE = [2.5, 4.5, 6]  # every statistic of HEADER is stale for them
 HARD_SUMS = {"1, 2^-53, 2^-110: a running sum says 1": [1, 2 ** -53, 2 ** -110],
@@ -300,6 +303,7 @@ def mixed(count=10_000_000):  # cells of mixed magnitude and sign, and their rep
     head = [count, 1] + HEADER[2:]
     return stack("d", cells, head), report("double", head, cells, "differ: cnt min max sum average",
                                            exact=sum(map(Fraction, parts)))
+D2_REPORT = report("double", HEADER, [3, 4])
 STATS_CELLS = {"d": [1.5, -9999, 1e300, -2.25, float("nan")], "f": [1, 2 ** -24, 2 ** -80, -9999, -9999]}
 STATS_TEXT = {kind: head_of(5) + "".join(f"{v}\n" for v in cells) for kind, cells in STATS_CELLS.items()}
 # group, name, input bytes (None: no file), argv or "FAULT [argv]", status, stdout, stderr, output (None: no file)
@@ -653,7 +657,7 @@ CASES = [
       for old in ("", "old")],
     ("console", "Ctrl-C before a line is drawn: nothing on the screen", zero_cells(8_000_000), "SIGINT@started",
      -signal.SIGINT, "", "^$", ("prefix", D0_TEXT + "0\n" * 8_000_000)),
-    ("info", "double example", D2, ["--info", "in", "out"], 0, "", "", report("double", HEADER, [3, 4])),
+    ("info", "double example", D2, ["--info", "in", "out"], 0, "", "", D2_REPORT),
     ("info", "single example, 56 bytes, to standard output", stack("f", [3, 4]), ["--info", "in", "-"], 0,
      report("single", HEADER, [3, 4], kind="f"), "", None),
     ("info", "its six-digit text, from standard input", D2_TEXT.encode(), ["--info", "-", "out"], 0, "", "",
@@ -662,7 +666,8 @@ CASES = [
      report("double", [3] + HEADER[1:], STALE, "differ: cnt min max sum average")),
     *[("info", f"exact sum: {name}", stack("d", cells, running("d", cells)), ["--info", "in", "out"], 0, "", "",
        report("double", running("d", cells), cells)) for name, cells in HARD_SUMS.items()],
-    ("info", "10^7 cells of mixed magnitude", lambda: mixed()[0], ["--info", "in", "out"], 0, "", "", lambda: mixed()[1]),
+    ("info", "10^7 cells of mixed magnitude", lambda: mixed()[0], ["--info", "in", "out"], 0, "", "",
+     lambda: mixed()[1]),
     ("info", "singles summed one by one in single precision agree", stack("f", FLOATS, running("f", FLOATS)),
      ["--info", "in", "out"], 0, "", "", report("single", running("f", FLOATS), FLOATS, kind="f")),
     ("info", "a sum and an average beyond a running sum's error", stack("f", FLOATS, STRAYED := [
@@ -671,9 +676,10 @@ CASES = [
     *[("info", f"{name}: agree", stack("d", cells, true_header("d", cells)), ["--info", "in", "out"], 0, "", "",
        report("double", true_header("d", cells), cells)) for name, cells in (
         ("no cells", []), ("nodata only", [-9999] * 4), ("NaN, nodata and values", [1, float("nan"), -9999, 2]))],
-    *[("info", f"a cut stack{check}", FULL60[:96 + 36 * 8 + 3], [*check.split(), "--info", "in", "out"], 98 if check else 0,
-       "", held(36, 3) if check else "", report("double", [5, 4] + HEADER[2:11] + [3], list(range(36)),
-                                                "differ: cnt min max sum average", tail=3)) for check in ("", " --check")],
+    *[("info", f"a cut stack{check}", FULL60[:96 + 36 * 8 + 3], [*check.split(), "--info", "in", "out"],
+       98 if check else 0, "", held(36, 3) if check else "", report(
+           "double", [5, 4] + HEADER[2:11] + [3], list(range(36)), "differ: cnt min max sum average", tail=3))
+      for check in ("", " --check")],
     *[("info", f"header_cells {word}", counted(*counts, cells=0), ["--info", "in", "out"], 0, "", "",
        report("double", [*counts[:2]] + HEADER[2:11] + [counts[2]], [], "differ: cnt min max sum average",
               counted=word)) for word, counts in (
@@ -685,24 +691,27 @@ CASES = [
        report("double", counts(len(cells)), cells, f"differ: {stale}min max sum average")) for name, cells, stale in (
         ("inf", [1, math.inf], ""), ("-inf", [-math.inf, 2], ""), ("both", [math.inf, -math.inf, 1], "cnt "))],
     ("info", "200,000 lines of six digits: a sum that a running one could miss by any amount", ("lines", 200_000),
-     ["--info", "in", "out"], 0, "", "", report("ascii stack", counts(200_000), [0.0] * 200_000, "differ: cnt min max")),
-    ("info", "--check on a whole stack", D2, ["--check", "--info", "in", "out"], 0, "", "", report("double", HEADER, [3, 4])),
+     ["--info", "in", "out"], 0, "", "",
+     report("ascii stack", counts(200_000), [0.0] * 200_000, "differ: cnt min max")),
+    ("info", "--check on a whole stack", D2, ["--check", "--info", "in", "out"], 0, "", "", D2_REPORT),
     ("info", "a text with a bad header line", b"stack_ncols\tx\n", ["--info", "in", "out"], 98, "",
      wanted(1, "stack_ncols\\tx", "stack_ncols") + "\n", None),
     ("info", "the first read fails", D2, "EIO=0 --info in out", 99, "", NOT_READ, None),
-    ("info", "closing the report fails", D2, "close=1 --info in out", 98, "", NOT_WRITTEN, report("double", HEADER, [3, 4])),
+    ("info", "closing the report fails", D2, "close=1 --info in out", 98, "", NOT_WRITTEN, D2_REPORT),
     ("info", "--stats: no seek to the header", STATS_TEXT["d"].encode(), "lseek=1 --to-double --stats in old", 98, "",
      error("writing output", "old"), "old"),
     ("info", "--stats, single: a sum beyond its range is inf", (head_of(2) + "3e38\n3e38\n").encode(),
-     ["--to-single", "--stats", "in", "out"], 0, "", "", stack("f", [3e38] * 2, true_header("f", as_kind("f", [3e38] * 2)))),
+     ["--to-single", "--stats", "in", "out"], 0, "", "",
+     stack("f", [3e38] * 2, true_header("f", as_kind("f", [3e38] * 2)))),
     ("info", "a text with a bad cell", (D0_TEXT + "1,5\n").encode(), ["--info", "in", "out"], 98, "",
      'line 13 of in is not a number: "1,5"\n', None),
     ("info", "a read error", THIRDS, "EIO=5000 --info in out", 99, "", NOT_READ, None),
     ("info", "a read error in a text", THIRDS_TEXT.encode(), "EIO=5000 --info in out", 99, "", NOT_READ, None),
     ("info", "the report cannot be written", D2, "ENOSPC=10 --info in out", 98, "", NOT_WRITTEN, ""),
     ("info", "the report over its input", D2, ["--info", "in", "in"], 98, "", SAME, "INPUT"),
-    *[("info", f"--stats, {kind}: the header made true", STATS_TEXT[kind].encode(), [BACK[kind], "--stats", "in", "out"],
-       0, "", "", stack(kind, cells, true_header(kind, cells))) for kind, cells in STATS_CELLS.items()],
+    *[("info", f"--stats, {kind}: the header made true", STATS_TEXT[kind].encode(),
+       [BACK[kind], "--stats", "in", "out"], 0, "", "", stack(kind, cells, true_header(kind, cells)))
+      for kind, cells in STATS_CELLS.items()],
     *[("info", f"--stats, {kind}: --info agrees", STATS_TEXT[kind].encode(),
        [[BACK[kind], "--stats", "in", "mid"], ["--info", "mid", "out"]], 0, "", "",
        report({"d": "double", "f": "single"}[kind], true_header(kind, cells), cells, kind=kind))
