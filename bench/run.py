@@ -230,6 +230,11 @@ def compare_buffered(kind, stack, programs, runs, work, counted, count_cells):
     compare_rows(f"{kind} stack, --buffered", rows, runs, work, counted, size, count_cells)
     rows = [(name, command, source, False, "Ostrel") for name, command, source, _, _ in rows[:2]] + [rows[3]]
     compare_rows(f"{kind} stack, --buffered against the default", rows, runs, work, False, size, count_cells)
+    # --info reads the whole stack and writes 30 lines: against --buffered, which writes a line a cell
+    rows = [("Ostrel --info", [ostrel, "--info"], stack, True, "Ostrel --buffered"),
+            ("Ostrel --buffered", [ostrel, "--buffered"], stack, False, None)]
+    wall = compare_rows(f"{kind} stack, --info against --buffered", rows, runs, work, counted, size, count_cells)
+    return statistics.median(o / b for o, b in zip(wall["Ostrel --info"], wall["Ostrel --buffered"]))
 
 def startup(programs, example, work, runs=100):
     """Median ms of each converter on the example, and of true, alternated."""
@@ -358,6 +363,7 @@ def main():
             make_stack(stack, typecode, args.cells, 7)
             results[kind] = compare(kind, stack, programs, args.runs, work)
             os.remove(stack)
+        info_ratios = {}
         for kind, typecode, make in (("double", "d", make_stack), ("full-precision double", "d", make_full_stack),
                                      ("full-precision single", "f", make_full_stack)):
             stack = os.path.join(work, kind.replace(" ", "-") + ".stack")
@@ -365,7 +371,8 @@ def main():
             cells = min(args.instruction_cells, args.cells)
             compare_styles(kind, stack, programs["Ostrel"], programs["floor"], args.styles, args.runs, work, counted,
                            cells)
-            if kind.endswith("double"): compare_buffered(kind, stack, programs, args.runs, work, counted, cells)
+            if kind.endswith("double"):
+                info_ratios[kind] = compare_buffered(kind, stack, programs, args.runs, work, counted, cells)
             os.remove(stack)
         back_ratios = {}
         for kind, typecode in (("double", "d"), ("single", "f")):
@@ -406,6 +413,8 @@ def main():
         limit = 1.2 if divisor == "floor" else 0.5
         print(f"- back to binary, {kind}, {style} text: Ostrel/{divisor} wall {ratio:.3f} (at most {limit}: "
               f"{verdict(ratio <= limit)})")
+    for kind, ratio in info_ratios.items():
+        print(f"- --info, {kind} stack: wall / --buffered's {ratio:.3f} (at most 0.25: {verdict(ratio <= 0.25)})")
     if large_rss is not None:
         print(f"- {args.large:,} cells: peak RSS {large_rss:.1f} MiB (at most 4: {verdict(large_rss <= 4)}); back to "
               f"binary {large_back_rss:.1f} MiB (at most 4: {verdict(large_back_rss <= 4)})")

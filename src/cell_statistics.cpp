@@ -61,8 +61,8 @@ void add_cells(cell_statistics& statistics, const unsigned char* first, const un
             continue;
         }
         ++statistics.values;
-        statistics.least = std::fmin(statistics.least, value);
-        statistics.greatest = std::fmax(statistics.greatest, value);
+        if (value < statistics.least) statistics.least = value;  // no NaN here: plain comparisons, no calls
+        if (value > statistics.greatest) statistics.greatest = value;
         statistics.magnitude_sum += std::fabs(value);
         if (std::isfinite(value))
             add_exactly(statistics.finite_sum, value);

@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -16,7 +18,9 @@ constexpr std::int64_t limb_mask = limb_base - 1;
 constexpr std::uint32_t additions_between_settlings = std::uint32_t{1} << 20;
 // The accumulator's unit, 2^-1074, the least subnormal double.
 constexpr int unit_exponent = -1074;
-// Bits below the unit that a quotient keeps, so that it rounds as exactly as a sum.
+// Limbs below the unit: for a sum, the one that holds the bit below the
+// least subnormal; for a quotient, the bits that let it round as exactly.
+constexpr int sum_fraction_limbs = 1;
 constexpr int quotient_fraction_limbs = 2;
 constexpr int quotient_limbs = exact_sum_limbs + quotient_fraction_limbs;
 
@@ -40,7 +44,7 @@ void magnitude_of(const exact_sum& sum, std::uint32_t* magnitude, bool& negative
     settle(limbs);
     negative = limbs[exact_sum_limbs - 1] < 0;
     if (negative) {
-        for (std::int64_t& limb : limbs) limb = -limb;
+        std::transform(std::begin(limbs), std::end(limbs), std::begin(limbs), std::negate<>());
         settle(limbs);
     }
     std::copy(std::begin(limbs), std::end(limbs), magnitude);  // each limb now fits 32 bits
@@ -60,14 +64,15 @@ int bit_length(const std::uint32_t* limbs, int count) {
 // Whether any bit below position is set.
 bool any_bit_below(const std::uint32_t* limbs, int position) {
     const int whole = position / limb_bits;
-    if (std::any_of(limbs, limbs + whole, [](std::uint32_t limb) { return limb != 0; })) return true;
-    return position % limb_bits != 0 && (limbs[whole] & ((std::uint32_t{1} << position % limb_bits) - 1)) != 0;
+    const std::uint32_t part = limbs[whole] & ((std::uint32_t{1} << position % limb_bits) - 1);
+    return part != 0 || std::any_of(limbs, limbs + whole, [](std::uint32_t limb) { return limb != 0; });
 }
 
 // The magnitude (limbs times 2^scale, plus something below it where
 // inexact) rounded once to the precision: its leading digits, or as many as
-// the least subnormal's place keeps, a half to even. scale is at most the
-// least subnormal's exponent, so that no kept bit lies below the limbs.
+// the least subnormal's place keeps, a half to even. scale lies a limb or
+// more below the least subnormal's exponent, so that the bit below the last
+// one kept is always in the limbs.
 double rounded(const std::uint32_t* limbs, int count, int scale, bool inexact, stack_precision precision) {
     const int digits = precision == single_precision ? FLT_MANT_DIG : DBL_MANT_DIG;
     const int least_exponent = precision == single_precision ? FLT_MIN_EXP - FLT_MANT_DIG : DBL_MIN_EXP - DBL_MANT_DIG;
@@ -75,7 +80,7 @@ double rounded(const std::uint32_t* limbs, int count, int scale, bool inexact, s
     const int lowest = std::max(length - digits, least_exponent - scale);
     std::uint64_t kept = 0;
     for (int position = length - 1; position >= lowest; --position) kept = kept << 1 | bit_at(limbs, position);
-    const bool half = lowest > 0 && bit_at(limbs, lowest - 1);
+    const bool half = bit_at(limbs, lowest - 1);
     if (half && (inexact || any_bit_below(limbs, lowest - 1) || (kept & 1) != 0)) ++kept;
     double value = std::ldexp(static_cast<double>(kept), lowest + scale);  // exact, or an overflow to infinity
     if (precision == single_precision && value > FLT_MAX) return std::numeric_limits<double>::infinity();
@@ -107,10 +112,11 @@ void add_exactly(exact_sum& sum, double value) {
 }
 
 double rounded_sum(const exact_sum& sum, stack_precision precision) {
-    std::uint32_t magnitude[exact_sum_limbs];
+    std::uint32_t magnitude[exact_sum_limbs + sum_fraction_limbs] = {};
     bool negative = false;
-    magnitude_of(sum, magnitude, negative);
-    double value = rounded(magnitude, exact_sum_limbs, unit_exponent, false, precision);
+    magnitude_of(sum, magnitude + sum_fraction_limbs, negative);
+    const int scale = unit_exponent - sum_fraction_limbs * limb_bits;
+    double value = rounded(magnitude, exact_sum_limbs + sum_fraction_limbs, scale, false, precision);
     return negative ? -value : value;
 }
 

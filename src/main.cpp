@@ -372,8 +372,9 @@ bool write_statistics(const stack_output& output, stack_precision precision, con
     unsigned char* first = header + statistics_field_index * size;
     for (std::size_t field = 0; field < statistics_field_count; ++field)
         encode_number(first + field * size, fields[field], precision);
-    return rewrite_at(output.file, static_cast<long long>(statistics_field_index * size),
-                      reinterpret_cast<const char*>(first), statistics_field_count * size);
+    const std::size_t offset = statistics_field_index * size;
+    return rewrite_at(output.file, static_cast<long long>(offset), reinterpret_cast<const char*>(first),
+                      statistics_field_count * size);
 }
 
 // The header is read and checked, its counts included, before the output is

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 std::string format_name;
 char* signature_buffer = nullptr;
@@ -68,11 +69,11 @@ long read_probe(int input, unsigned char (&probe)[probe_size]) { return read_up_
 
 bool is_binary_stack_probe(const unsigned char (&probe)[probe_size], std::size_t size, stack_precision& precision) {
     // A double's nodata_value is looked for first: the same bytes could also hold a single's.
-    for (stack_precision candidate : {double_precision, single_precision}) {
-        if (size >= header_field_count * number_size(candidate) && probe_matches(probe, candidate)) {
-            precision = candidate;
-            return true;
-        }
-    }
-    return false;
+    constexpr stack_precision candidates[] = {double_precision, single_precision};
+    const auto* found = std::find_if(std::begin(candidates), std::end(candidates), [&](stack_precision candidate) {
+        return size >= header_field_count * number_size(candidate) && probe_matches(probe, candidate);
+    });
+    if (found == std::end(candidates)) return false;
+    precision = *found;
+    return true;
 }

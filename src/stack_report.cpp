@@ -58,11 +58,13 @@ double header_field(const stack_report& report, std::size_t field) {
 std::string line(std::string_view name, const std::string& value) { return std::string(name) + '\t' + value + '\n'; }
 
 std::string header_cells_text(const stack_report& report) {
-    static constexpr const char* problems[] = {"", "not_whole", "negative", "too_many"};
     std::uint64_t cells = 0;
     std::size_t count = 0;
     header_count_problem problem = count_problem(report.header, report.precision, cells, count);
-    if (problem != count_whole) return problems[problem];
+    if (problem != count_whole) {
+        static constexpr const char* problems[] = {"", "not_whole", "negative", "too_many"};
+        return problems[problem];
+    }
     return std::to_string(cells);
 }
 

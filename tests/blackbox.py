@@ -282,16 +282,17 @@ def true_header(kind, cells, ncols=None):  # the header --stats writes: the stat
         if n else [0, -9999, -9999, 0, -9999]
     return [len(cells) if ncols is None else ncols, 1] + HEADER[2:6] + stats + [1]
 def running(kind, cells):  # a header as a model that sums one by one in the stack's precision writes it
-    total = 0.0
-    for v in cells: total = as_kind(kind, [total + v])[0]  # a double sum of two singles rounds once to a single
-    n = len(cells)
-    return [n, 1] + HEADER[2:6] + [n, min(cells), max(cells), total, as_kind(kind, [total / n])[0], 1]
+    values, total = [v for v in cells if v != -9999], 0.0
+    for v in values: total = as_kind(kind, [total + v])[0]  # a double sum of two singles rounds once to a single
+    n = len(values)
+    return [len(cells), 1] + HEADER[2:6] + [n, min(values), max(values), total, as_kind(kind, [total / n])[0], 1]
 FLOATS = as_kind("f", [_random.uniform(-1000, 1000) for _ in range(5000)])
 STALE = [2.5, 4.5, 6]  # every statistic of HEADER is stale for them
 HARD_SUMS = {"1, 2^-53, 2^-110: a running sum says 1": [1, 2 ** -53, 2 ** -110],
              "cancellation": [1e308, 3.0, -1e308, 1e-300, 5e-324, -3.0], "subnormals": [5e-324] * 3 + [2 ** -1070],
              "beyond a double: the sum is inf, the average finite": [1.7e308, 1.7e308, -1e292],
-             "below the overflow threshold": [1.7976931348623157e308, -1.7976931348623157e308, 1.79769313486231e308]}
+             "below the overflow threshold": [1.7976931348623157e308, -1.7976931348623157e308, 1.79769313486231e308],
+             "random bit patterns": STYLED["d"]}
 @functools.lru_cache(None)
 def mixed(count=10_000_000):  # cells of mixed magnitude and sign, and their report
     r = random.Random(45)
@@ -668,6 +669,10 @@ CASES = [
        report("double", running("d", cells), cells)) for name, cells in HARD_SUMS.items()],
     ("info", "10^7 cells of mixed magnitude", lambda: mixed()[0], ["--info", "in", "out"], 0, "", "",
      lambda: mixed()[1]),
+    ("info", "random single bit patterns", stack("f", STYLED["f"], running("f", STYLED["f"])), ["--info", "in", "out"],
+     0, "", "", report("single", running("f", STYLED["f"]), STYLED["f"], kind="f")),
+    ("info", "--stats, single: random bit patterns", SHORTEST["f"][0], ["--to-single", "--stats", "in", "out"], 0, "",
+     "", stack("f", STYLED["f"], true_header("f", STYLED["f"]))),
     ("info", "singles summed one by one in single precision agree", stack("f", FLOATS, running("f", FLOATS)),
      ["--info", "in", "out"], 0, "", "", report("single", running("f", FLOATS), FLOATS, kind="f")),
     ("info", "a sum and an average beyond a running sum's error", stack("f", FLOATS, STRAYED := [
@@ -840,8 +845,8 @@ def skip_reason(group, data, argv, interrupt, fault, args):
     if isinstance(data, tuple) and data[0] == "busy" and windows: return "wine has a Ctrl-C row of its own"
     if isinstance(data, tuple) and data[0] == "zeros" and not windows:
         return "a row for wine, whose run is slower; natively the busy rows interrupt a run of this kind"
-    if windows and {"/dev/stdin", "/dev/stdout", *FEEDS} & set(argv):
-        return "Windows has no /dev/stdin or FIFOs"
+    if windows and {"/dev/stdin", "/dev/stdout", "/dev/null", *FEEDS} & set(argv):
+        return "Windows has no /dev/stdin, /dev/null or FIFOs"
     if windows and argv[-2:] == ["-", "in"]: return "wine gives a redirected standard input no file index to compare"
     if windows and interrupt and group != "console": return "wine turns only a console's SIGINT into a Ctrl-C"
     if windows and {"tolink", "abslink", "newlink"} & set(argv): return "on Windows a link OUTPUT is itself replaced"
