@@ -1,5 +1,6 @@
 #include "cell_statistics.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -40,36 +41,87 @@ bool within(double header, double exact, double error) {
     return std::fabs(header - exact) <= error + std::fabs(exact) * 0x1p-53;
 }
 
-}  // namespace
+// What one lane of the loop counts, held in registers; the loop runs two
+// lanes, each with sums of its own, so that neither waits on the other's.
+struct lane {
+    std::uint64_t values, nodata_cells, nan_cells;
+    double least, greatest;
+    exact_sum sums[2];  // positive, negative
+};
 
-cell_statistics empty_statistics() {
-    return cell_statistics{0, 0, 0, std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-                           empty_exact_sum(), 0, false, false};
-}
-
-void add_cells(cell_statistics& statistics, const unsigned char* first, const unsigned char* last,
-               stack_precision precision) {
-    const std::size_t size = number_size(precision);
-    for (const unsigned char* cell = first; cell != last; cell += size) {
-        const double value = decode_number(cell, precision);
-        if (value == recognised_nodata_value) {
-            ++statistics.nodata_cells;
-            continue;
-        }
-        if (std::isnan(value)) {
-            ++statistics.nan_cells;
-            continue;
-        }
-        ++statistics.values;
-        if (value < statistics.least) statistics.least = value;  // no NaN here: plain comparisons, no calls
-        if (value > statistics.greatest) statistics.greatest = value;
-        statistics.magnitude_sum += std::fabs(value);
+template <stack_precision precision>
+void add_cell(lane& counts, cell_statistics& statistics, const unsigned char* cell) {
+    const double value = decode_number(cell, precision);
+    if (value == recognised_nodata_value) {
+        ++counts.nodata_cells;
+    } else if (std::isnan(value)) {
+        ++counts.nan_cells;
+    } else {
+        ++counts.values;
+        counts.least = std::min(counts.least, value);  // no NaN here: the plain comparison serves
+        counts.greatest = std::max(counts.greatest, value);
         if (std::isfinite(value))
-            add_exactly(statistics.finite_sum, value);
+            add_magnitude(counts.sums[std::signbit(value) ? 1 : 0], value);
         else
             (value > 0 ? statistics.positive_infinity : statistics.negative_infinity) = true;
     }
 }
+
+void add_lane(cell_statistics& statistics, lane& counts) {
+    statistics.values += counts.values;
+    statistics.nodata_cells += counts.nodata_cells;
+    statistics.nan_cells += counts.nan_cells;
+    statistics.least = std::min(statistics.least, counts.least);
+    statistics.greatest = std::max(statistics.greatest, counts.greatest);
+    for (exact_sum& sum : counts.sums) settle_exact_sum(sum);
+    statistics.positive_sum = sum_of(statistics.positive_sum, counts.sums[0]);
+    statistics.negative_sum = sum_of(statistics.negative_sum, counts.sums[1]);
+}
+
+// The sums are settled after each run of as many cell pairs as they take
+// unsettled, and added to the record's at the end.
+template <stack_precision precision>
+void add_cells_of(cell_statistics& statistics, const unsigned char* first, const unsigned char* last) {
+    constexpr std::size_t size = number_size(precision);
+    lane even{0, 0, 0, statistics.least, statistics.greatest, {empty_exact_sum(), empty_exact_sum()}}, odd = even;
+    if ((last - first) / size % 2 != 0) add_cell<precision>(even, statistics, first);
+    first += (last - first) / size % 2 * size;
+    constexpr std::size_t run = additions_between_settlings * 2 * size;
+    for (const unsigned char* run_end = first; first != last; first = run_end) {
+        run_end = first + std::min(run, static_cast<std::size_t>(last - first));
+        for (const unsigned char* cell = first; cell != run_end; cell += 2 * size) {
+            add_cell<precision>(even, statistics, cell);
+            add_cell<precision>(odd, statistics, cell + size);
+        }
+        for (lane* counts : {&even, &odd})
+            for (exact_sum& sum : counts->sums) settle_exact_sum(sum);
+    }
+    add_lane(statistics, even);
+    add_lane(statistics, odd);
+}
+
+}  // namespace
+
+void add_cells(cell_statistics& statistics, const unsigned char* first, const unsigned char* last,
+               stack_precision precision) {
+    if (precision == single_precision)
+        add_cells_of<single_precision>(statistics, first, last);
+    else
+        add_cells_of<double_precision>(statistics, first, last);
+}
+
+cell_statistics empty_statistics() {
+    return cell_statistics{0,
+                           0,
+                           0,
+                           std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(),
+                           empty_exact_sum(),
+                           empty_exact_sum(),
+                           false,
+                           false};
+}
+
 
 void computed_statistics(const cell_statistics& statistics, stack_precision precision,
                          double (&fields)[statistics_field_count]) {
@@ -81,16 +133,18 @@ void computed_statistics(const cell_statistics& statistics, stack_precision prec
     }
     fields[least_field] = statistics.least;
     fields[greatest_field] = statistics.greatest;
-    fields[sum_field] = infinite_or(statistics, rounded_sum(statistics.finite_sum, precision));
-    fields[average_field] =
-        infinite_or(statistics, rounded_quotient(statistics.finite_sum, statistics.values, precision));
+    const exact_sum sum = difference_of(statistics.positive_sum, statistics.negative_sum);
+    fields[sum_field] = infinite_or(statistics, rounded_sum(sum, precision));
+    fields[average_field] = infinite_or(statistics, rounded_quotient(sum, statistics.values, precision));
 }
 
 std::string differing_statistics(const cell_statistics& statistics, const double (&header)[statistics_field_count],
                                  stack_precision precision, double unit_roundoff) {
     double computed[statistics_field_count];  // sum and average as exactly as a double holds them
     computed_statistics(statistics, double_precision, computed);
-    const double sum_error = running_sum_error(statistics.values, statistics.magnitude_sum, unit_roundoff);
+    const double magnitudes =
+        rounded_sum(sum_of(statistics.positive_sum, statistics.negative_sum), double_precision);
+    const double sum_error = running_sum_error(statistics.values, magnitudes, unit_roundoff);
     const bool counted = statistics.values != 0;
     const bool agree[statistics_field_count] = {
         header[count_field] == count_in(statistics.values, precision),

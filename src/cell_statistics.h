@@ -14,8 +14,7 @@ struct cell_statistics {
     std::uint64_t values;  // cells with a value
     std::uint64_t nodata_cells, nan_cells;
     double least, greatest;
-    exact_sum finite_sum;        // of the finite values
-    double magnitude_sum;        // of every |value|, for how far a running sum may stray
+    exact_sum positive_sum, negative_sum;  // of the finite values' magnitudes, by sign
     bool positive_infinity, negative_infinity;
 };
 

@@ -10,12 +10,9 @@
 
 namespace {
 
-constexpr int limb_bits = 32;
+constexpr int limb_bits = exact_sum_limb_bits;
 constexpr std::int64_t limb_base = std::int64_t{1} << limb_bits;
 constexpr std::int64_t limb_mask = limb_base - 1;
-// An addition puts less than 2^33 into a limb: 2^29 of them would stay
-// below 2^63. Settling takes 70 steps: every 2^20 additions it costs nothing.
-constexpr std::uint32_t additions_between_settlings = std::uint32_t{1} << 20;
 // The accumulator's unit, 2^-1074, the least subnormal double.
 constexpr int unit_exponent = -1074;
 // Limbs below the unit: for a sum, the one that holds the bit below the
@@ -89,26 +86,20 @@ double rounded(const std::uint32_t* limbs, int count, int scale, bool inexact, s
 
 }  // namespace
 
-void add_exactly(exact_sum& sum, double value) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    const int biased_exponent = static_cast<int>(bits >> 52 & 0x7FF);
-    std::uint64_t significand = bits & ((std::uint64_t{1} << 52) - 1);
-    if (biased_exponent != 0) significand |= std::uint64_t{1} << 52;
-    // value = significand * 2^(position - 1074): subnormals share the least normal's position
-    const int position = std::max(biased_exponent, 1) - 1;
-    const int index = position / limb_bits, shift = position % limb_bits;
-    const std::uint64_t low = (significand & static_cast<std::uint64_t>(limb_mask)) << shift;
-    const std::uint64_t high = (significand >> limb_bits) << shift;
-    const std::int64_t parts[3] = {static_cast<std::int64_t>(low) & limb_mask,
-                                   static_cast<std::int64_t>((low >> limb_bits) + (high & limb_mask)),
-                                   static_cast<std::int64_t>(high >> limb_bits)};
-    const std::int64_t sign = bits >> 63 != 0 ? -1 : 1;
-    for (int part = 0; part < 3; ++part) sum.limbs[index + part] += sign * parts[part];
-    if (++sum.unsettled == additions_between_settlings) {
-        settle(sum.limbs);
-        sum.unsettled = 0;
-    }
+void settle_exact_sum(exact_sum& sum) { settle(sum.limbs); }
+
+exact_sum sum_of(const exact_sum& first, const exact_sum& second) {
+    exact_sum sum = first;
+    std::transform(std::begin(sum.limbs), std::end(sum.limbs), std::begin(second.limbs), std::begin(sum.limbs),
+                   std::plus<>());
+    return sum;
+}
+
+exact_sum difference_of(const exact_sum& first, const exact_sum& second) {
+    exact_sum difference = first;
+    std::transform(std::begin(difference.limbs), std::end(difference.limbs), std::begin(second.limbs),
+                   std::begin(difference.limbs), std::minus<>());
+    return difference;
 }
 
 double rounded_sum(const exact_sum& sum, stack_precision precision) {
