@@ -52,10 +52,9 @@ bool bit_at(const std::uint32_t* limbs, int position) {
 }
 
 int bit_length(const std::uint32_t* limbs, int count) {
-    int index = count - 1;
-    while (index >= 0 && limbs[index] == 0) --index;
-    if (index < 0) return 0;
-    return index * limb_bits + (limb_bits - __builtin_clz(limbs[index]));
+    for (int index = count - 1; index >= 0; --index)
+        if (limbs[index] != 0) return index * limb_bits + (limb_bits - __builtin_clz(limbs[index]));
+    return 0;
 }
 
 // Whether any bit below position is set.
@@ -119,7 +118,7 @@ double rounded_quotient(const exact_sum& sum, std::uint64_t count, stack_precisi
     bool negative = false;
     magnitude_of(sum, dividend + quotient_fraction_limbs, negative);
     std::uint64_t remainder = 0;
-    for (int position = quotient_limbs * limb_bits - 1; position >= 0; --position) {
+    for (int position = bit_length(dividend, quotient_limbs) - 1; position >= 0; --position) {
         remainder = remainder << 1 | static_cast<std::uint64_t>(bit_at(dividend, position));
         if (remainder >= count) {
             remainder -= count;

@@ -13,7 +13,8 @@
 
 // Limbs of 32 bits, each held in 64, so that an addition never carries at
 // once: carries are settled every so many additions, and before a result.
-constexpr int exact_sum_limbs = 70;
+// From 2^-1074 up to 2^64 times 2^1024, and a limb for the sign's carries.
+constexpr int exact_sum_limbs = (1074 + 1024 + 64) / 32 + 2;
 
 struct exact_sum {
     std::int64_t limbs[exact_sum_limbs];  // value = sum of limbs[i] * 2^(32 i - 1074)
