@@ -306,6 +306,7 @@ def mixed(count=10_000_000):  # cells of mixed magnitude and sign, and their rep
     return stack("d", cells, head), report("double", head, cells, "differ: cnt min max sum average",
                                            exact=sum(map(Fraction, parts)))
 D2_REPORT = report("double", HEADER, [3, 4])
+BEYOND_24 = [97, 257 * 673] + HEADER[2:6] + [1 << 24, 0, 0, 0, 0, 1]  # 2^24 + 1 cells; as a single cnt holds 2^24
 STATS_CELLS = {"d": [1.5, -9999, 1e300, -2.25, float("nan")], "f": [1, 2 ** -24, 2 ** -80, -9999, -9999]}
 STATS_TEXT = {kind: head_of(5) + "".join(f"{v}\n" for v in cells) for kind, cells in STATS_CELLS.items()}
 # group, name, input bytes (None: no file), argv or "FAULT [argv]", status, stdout, stderr, output (None: no file)
@@ -674,6 +675,9 @@ CASES = [
      0, "", "", report("single", running("f", STYLED["f"]), STYLED["f"], kind="f")),
     ("info", "--stats, single: random bit patterns", SHORTEST["f"][0], ["--to-single", "--stats", "in", "out"], 0, "",
      "", stack("f", STYLED["f"], true_header("f", STYLED["f"]))),
+    ("info", "2^24 + 1 single cells: cnt as a single holds the count", lambda: stack("f", header=BEYOND_24) + bytes(
+        4 << 24) + bytes(4), ["--info", "in", "out"], 0, "", "", lambda: report(
+            "single", BEYOND_24, [0.0] * ((1 << 24) + 1), kind="f", exact=Fraction(0))),
     ("info", "singles summed one by one in single precision agree", stack("f", FLOATS, running("f", FLOATS)),
      ["--info", "in", "out"], 0, "", "", report("single", running("f", FLOATS), FLOATS, kind="f")),
     ("info", "a sum and an average beyond a running sum's error", stack("f", FLOATS, STRAYED := [
