@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int limb_bits = exact_sum_limb_bits;
+constexpr int limb_bits = static_cast<int>(exact_sum_limb_bits);
 constexpr std::int64_t limb_base = std::int64_t{1} << limb_bits;
 constexpr std::int64_t limb_mask = limb_base - 1;
 // The accumulator's unit, 2^-1074, the least subnormal double.

@@ -13,8 +13,9 @@
 
 // Limbs of 32 bits, each held in 64, so that an addition never carries at
 // once: carries are settled every so many additions, and before a result.
-// From 2^-1074 up to 2^64 times 2^1024, and a limb for the sign's carries.
-constexpr int exact_sum_limbs = (1074 + 1024 + 64) / 32 + 2;
+// From 2^-1074 up to 2^64 times 2^1024, and a limb for the sign's carries;
+// an even count, which the compiler lays out and indexes best.
+constexpr int exact_sum_limbs = ((1074 + 1024 + 64) / 32 + 2 + 1) / 2 * 2;
 
 struct exact_sum {
     std::int64_t limbs[exact_sum_limbs];  // value = sum of limbs[i] * 2^(32 i - 1074)
@@ -25,7 +26,7 @@ constexpr exact_sum empty_exact_sum() { return exact_sum{{}}; }
 // Moves every limb's carry to the next, so that each holds 32 bits again.
 void settle_exact_sum(exact_sum& sum);
 
-constexpr int exact_sum_limb_bits = 32;
+constexpr unsigned exact_sum_limb_bits = 32;
 // An addition puts less than 2^52 into a limb: 2^10 of them stay below 2^63.
 // The caller settles the sum before more.
 constexpr std::size_t additions_between_settlings = 1024;
@@ -36,12 +37,13 @@ constexpr std::size_t additions_between_settlings = 1024;
 inline void add_magnitude(exact_sum& sum, double value) {
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
-    const int biased_exponent = static_cast<int>(bits >> 52 & 0x7FF);
-    const auto normal = static_cast<std::uint64_t>(biased_exponent != 0);
-    const std::uint64_t significand = (bits & ((std::uint64_t{1} << 52) - 1)) | normal << 52;
+    // Unsigned throughout: the division and remainder by 32 are then shifts.
+    const auto biased_exponent = static_cast<unsigned>(bits >> 52 & 0x7FF);
+    const auto normal = static_cast<unsigned>(biased_exponent != 0);
+    const std::uint64_t significand = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{normal} << 52;
     // value = significand * 2^(position - 1074): subnormals share the least normal's position
-    const int position = biased_exponent - static_cast<int>(normal);
-    const int index = position / exact_sum_limb_bits, shift = position % exact_sum_limb_bits;
+    const unsigned position = biased_exponent - normal;
+    const unsigned index = position / exact_sum_limb_bits, shift = position % exact_sum_limb_bits;
     sum.limbs[index] += static_cast<std::int64_t>((significand << shift) & 0xFFFFFFFF);
     sum.limbs[index + 1] += static_cast<std::int64_t>(significand >> (exact_sum_limb_bits - shift));
 }
