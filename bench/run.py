@@ -6,7 +6,7 @@ resident memory, then the ratios and the targets. Where valgrind is
 installed, also counts the instructions a line under callgrind, which do not
 depend on the machine's load; --instructions-only does only that, and with
 --budget fails when the converter's count a line is over it."""
-import argparse, array, filecmp, os, random, shutil, statistics, struct, subprocess, sys, tempfile, time
+import argparse, array, filecmp, os, random, re, shutil, statistics, struct, subprocess, sys, tempfile, time
 
 def make_stack(path, typecode, cells, seed):
     rng = random.Random(seed)
@@ -94,9 +94,11 @@ def compare_rows(title, rows, runs, work, counted, size, count_cells):
     lines), and, where strace is installed, the buffered rows' write calls a
     line."""
     wall, cpu, memory = {row[0]: [] for row in rows}, {row[0]: [] for row in rows}, {row[0]: 0.0 for row in rows}
+    # Each row its own output: emptying another row's large output is no part of a row's time.
+    output = lambda name: os.path.join(work, re.sub(r"\W+", "_", name) + ".out")
     for _ in range(runs):
         for name, command, source, _, _ in rows:
-            elapsed, rss, used = timed(command + [source, os.path.join(work, "out.txt")])
+            elapsed, rss, used = timed(command + [source, output(name)])
             wall[name].append(elapsed)
             cpu[name].append(used)
             memory[name] = max(memory[name], rss)
