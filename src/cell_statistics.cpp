@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -41,63 +42,62 @@ bool within(double header, double exact, double error) {
     return std::fabs(header - exact) <= error + std::fabs(exact) * 0x1p-53;
 }
 
-// What one lane of the loop counts, held in registers; the loop runs two
-// lanes, each with sums of its own, so that neither waits on the other's.
-struct lane {
-    std::uint64_t values, nodata_cells, nan_cells;
-    double least, greatest;
-    exact_sum sums[2];  // positive, negative
-};
+constexpr std::uint64_t nodata_bits = 0xC0C3878000000000;  // -9999
+constexpr std::uint64_t exponent_bits = 0x7FF0000000000000;
 
+// The cell's value, and its bits as a double's.
 template <stack_precision precision>
-void add_cell(lane& counts, cell_statistics& statistics, const unsigned char* cell) {
+double cell_value(const unsigned char* cell, std::uint64_t& bits) {
     const double value = decode_number(cell, precision);
-    if (value == recognised_nodata_value) {
-        ++counts.nodata_cells;
-    } else if (std::isnan(value)) {
-        ++counts.nan_cells;
-    } else {
-        ++counts.values;
-        counts.least = std::min(counts.least, value);  // no NaN here: the plain comparison serves
-        counts.greatest = std::max(counts.greatest, value);
-        if (std::isfinite(value))
-            add_magnitude(counts.sums[std::signbit(value) ? 1 : 0], value);
-        else
-            (value > 0 ? statistics.positive_infinity : statistics.negative_infinity) = true;
+    std::memcpy(&bits, &value, sizeof bits);
+    return value;
+}
+
+// An infinity or a NaN: the rare cells, by the loop's side.
+void add_special(cell_statistics& statistics, double value) {
+    if (std::isnan(value)) {
+        ++statistics.nan_cells;
+        return;
     }
+    statistics.least = std::min(statistics.least, value);
+    statistics.greatest = std::max(statistics.greatest, value);
+    (value > 0 ? statistics.positive_infinity : statistics.negative_infinity) = true;
 }
 
-void add_lane(cell_statistics& statistics, lane& counts) {
-    statistics.values += counts.values;
-    statistics.nodata_cells += counts.nodata_cells;
-    statistics.nan_cells += counts.nan_cells;
-    statistics.least = std::min(statistics.least, counts.least);
-    statistics.greatest = std::max(statistics.greatest, counts.greatest);
-    for (exact_sum& sum : counts.sums) settle_exact_sum(sum);
-    statistics.positive_sum = sum_of(statistics.positive_sum, counts.sums[0]);
-    statistics.negative_sum = sum_of(statistics.negative_sum, counts.sums[1]);
-}
-
-// The sums are settled after each run of as many cell pairs as they take
-// unsettled, and added to the record's at the end.
+// The cells by their bits: -9999 has one pattern, and only infinities and
+// NaNs have an exponent of all ones. Counts and extremes in registers; the
+// magnitudes in buckets, flushed into the record's sums after each run of
+// as many cells as they take.
 template <stack_precision precision>
 void add_cells_of(cell_statistics& statistics, const unsigned char* first, const unsigned char* last) {
     constexpr std::size_t size = number_size(precision);
-    lane even{0, 0, 0, statistics.least, statistics.greatest, {empty_exact_sum(), empty_exact_sum()}}, odd = even;
-    if ((last - first) / size % 2 != 0) add_cell<precision>(even, statistics, first);
-    first += (last - first) / size % 2 * size;
-    constexpr std::size_t run = additions_between_settlings * 2 * size;
+    static magnitude_buckets buckets;  // 32 KiB: zero, and emptied again by each flush
+    std::uint64_t cells = 0, nodata_cells = 0, groups = 0;
+    const std::uint64_t nan_cells_before = statistics.nan_cells;
+    double least = statistics.least, greatest = statistics.greatest;
+    constexpr std::size_t run = additions_between_flushes * size;
     for (const unsigned char* run_end = first; first != last; first = run_end) {
         run_end = first + std::min(run, static_cast<std::size_t>(last - first));
-        for (const unsigned char* cell = first; cell != run_end; cell += 2 * size) {
-            add_cell<precision>(even, statistics, cell);
-            add_cell<precision>(odd, statistics, cell + size);
+        cells += static_cast<std::size_t>(run_end - first) / size;
+        for (const unsigned char* cell = first; cell != run_end; cell += size) {
+            std::uint64_t bits = 0;
+            const double value = cell_value<precision>(cell, bits);
+            if (bits == nodata_bits) {
+                ++nodata_cells;
+            } else if ((bits & exponent_bits) != exponent_bits) {
+                least = std::min(least, value);  // no NaN here: the plain comparison serves
+                greatest = std::max(greatest, value);
+                add_to_buckets(buckets, groups, bits);
+            } else {
+                add_special(statistics, value);
+            }
         }
-        for (lane* counts : {&even, &odd})
-            for (exact_sum& sum : counts->sums) settle_exact_sum(sum);
+        flush_buckets(buckets, groups, statistics.positive_sum, statistics.negative_sum);
     }
-    add_lane(statistics, even);
-    add_lane(statistics, odd);
+    statistics.values += cells - nodata_cells - (statistics.nan_cells - nan_cells_before);
+    statistics.nodata_cells += nodata_cells;
+    statistics.least = std::min(statistics.least, least);
+    statistics.greatest = std::max(statistics.greatest, greatest);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int limb_bits = static_cast<int>(exact_sum_limb_bits);
+constexpr int limb_bits = 32;
 constexpr std::int64_t limb_base = std::int64_t{1} << limb_bits;
 constexpr std::int64_t limb_mask = limb_base - 1;
 // The accumulator's unit, 2^-1074, the least subnormal double.
@@ -85,7 +85,35 @@ double rounded(const std::uint32_t* limbs, int count, int scale, bool inexact, s
 
 }  // namespace
 
-void settle_exact_sum(exact_sum& sum) { settle(sum.limbs); }
+namespace {
+
+// A bucket's total times 2^(position - 1074), in the three limbs it spans:
+// each part below 2^33, so that the limbs take all the buckets unsettled.
+void add_bucket(std::uint64_t total, unsigned biased_exponent, exact_sum& sum) {
+    const unsigned position = biased_exponent - static_cast<unsigned>(biased_exponent != 0);  // subnormals too
+    constexpr unsigned width = limb_bits;  // unsigned: the division and remainder are shifts
+    constexpr std::uint64_t mask = limb_mask;
+    const unsigned index = position / width, shift = position % width;
+    const std::uint64_t low = (total & mask) << shift, high = (total >> width) << shift;
+    sum.limbs[index] += static_cast<std::int64_t>(low & mask);
+    sum.limbs[index + 1] += static_cast<std::int64_t>((low >> width) + (high & mask));
+    sum.limbs[index + 2] += static_cast<std::int64_t>(high >> width);
+}
+
+}  // namespace
+
+void flush_buckets(magnitude_buckets& buckets, std::uint64_t& groups, exact_sum& positive, exact_sum& negative) {
+    for (; groups != 0; groups &= groups - 1) {
+        const auto group = static_cast<unsigned>(__builtin_ctzll(groups));
+        for (unsigned exponent = group * 32; exponent != group * 32 + 32; ++exponent) {
+            add_bucket(buckets[exponent], exponent, positive);
+            add_bucket(buckets[exponent_count + exponent], exponent, negative);
+            buckets[exponent] = buckets[exponent_count + exponent] = 0;
+        }
+    }
+    settle(positive.limbs);
+    settle(negative.limbs);
+}
 
 exact_sum sum_of(const exact_sum& first, const exact_sum& second) {
     exact_sum sum = first;

@@ -12,10 +12,10 @@
 #include <cstring>
 
 // Limbs of 32 bits, each held in 64, so that an addition never carries at
-// once: carries are settled every so many additions, and before a result.
-// From 2^-1074 up to 2^64 times 2^1024, and a limb for the sign's carries;
-// an even count, which the compiler lays out and indexes best.
-constexpr int exact_sum_limbs = ((1074 + 1024 + 64) / 32 + 2 + 1) / 2 * 2;
+// once: carries are settled after each flush of buckets, and before a
+// result. From 2^-1074 up to 2^64 times 2^1024, and a limb for the sign's
+// carries.
+constexpr int exact_sum_limbs = (1074 + 1024 + 64) / 32 + 2;
 
 struct exact_sum {
     std::int64_t limbs[exact_sum_limbs];  // value = sum of limbs[i] * 2^(32 i - 1074)
@@ -23,30 +23,28 @@ struct exact_sum {
 
 constexpr exact_sum empty_exact_sum() { return exact_sum{{}}; }
 
-// Moves every limb's carry to the next, so that each holds 32 bits again.
-void settle_exact_sum(exact_sum& sum);
+// Finite magnitudes gathered by sign and exponent before they go into exact
+// sums: a double adds its significand (below 2^53) to the bucket of its
+// sign and biased exponent, so that a bucket takes 2^11 of them before it
+// could overflow; a flush moves the buckets into the sums.
+constexpr std::size_t additions_between_flushes = 2048;
+constexpr std::size_t exponent_count = 2048;
+using magnitude_buckets = std::uint64_t[2 * exponent_count];  // positive, then negative
 
-constexpr unsigned exact_sum_limb_bits = 32;
-// An addition puts less than 2^52 into a limb: 2^10 of them stay below 2^63.
-// The caller settles the sum before more.
-constexpr std::size_t additions_between_settlings = 1024;
-
-// Adds a finite double's magnitude, exactly: its significand, shifted to
-// its place, goes into the two limbs it spans. Inline: --info adds every
-// cell, the positive ones and the negative ones to sums of their own.
-inline void add_magnitude(exact_sum& sum, double value) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    // Unsigned throughout: the division and remainder by 32 are then shifts.
-    const auto biased_exponent = static_cast<unsigned>(bits >> 52 & 0x7FF);
-    const auto normal = static_cast<unsigned>(biased_exponent != 0);
-    const std::uint64_t significand = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{normal} << 52;
-    // value = significand * 2^(position - 1074): subnormals share the least normal's position
-    const unsigned position = biased_exponent - normal;
-    const unsigned index = position / exact_sum_limb_bits, shift = position % exact_sum_limb_bits;
-    sum.limbs[index] += static_cast<std::int64_t>((significand << shift) & 0xFFFFFFFF);
-    sum.limbs[index + 1] += static_cast<std::int64_t>(significand >> (exact_sum_limb_bits - shift));
+// Adds a finite double by its bits, and marks its exponent's group of 32
+// in groups, so that a flush looks only at the groups used. Inline: --info
+// adds every cell.
+inline void add_to_buckets(magnitude_buckets& buckets, std::uint64_t& groups, std::uint64_t bits) {
+    const std::uint64_t biased_exponent = bits >> 52 & 0x7FF;
+    const std::uint64_t significand = (bits & ((std::uint64_t{1} << 52) - 1)) |
+                                      static_cast<std::uint64_t>(biased_exponent != 0) << 52;
+    buckets[(bits >> 63) * exponent_count + biased_exponent] += significand;
+    groups |= std::uint64_t{1} << (biased_exponent >> 5);
 }
+
+// Adds the buckets of the groups marked to the positive and the negative
+// sum, exactly, and empties them and the marks.
+void flush_buckets(magnitude_buckets& buckets, std::uint64_t& groups, exact_sum& positive, exact_sum& negative);
 
 // The exact sum or difference of two sums.
 exact_sum sum_of(const exact_sum& first, const exact_sum& second);
