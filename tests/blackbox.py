@@ -700,6 +700,9 @@ CASES = [
     *[("info", f"infinite cells: {name}", stack("d", cells, counts(len(cells))), ["--info", "in", "out"], 0, "", "",
        report("double", counts(len(cells)), cells, f"differ: {stale}min max sum average")) for name, cells, stale in (
         ("inf", [1, math.inf], ""), ("-inf", [-math.inf, 2], ""), ("both", [math.inf, -math.inf, 1], "cnt "))],
+    ("info", "single: a NaN, an infinity and nodata", stack("f", [1, math.nan, math.inf, -9999], counts(4)),
+     ["--info", "in", "out"], 0, "", "", report("single", counts(4), [1, math.nan, math.inf, -9999],
+                                                "differ: min max sum average", kind="f")),
     ("info", "200,000 lines of six digits: a sum that a running one could miss by any amount", ("lines", 200_000),
      ["--info", "in", "out"], 0, "", "",
      report("ascii stack", counts(200_000), [0.0] * 200_000, "differ: cnt min max")),
