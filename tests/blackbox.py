@@ -306,6 +306,8 @@ def mixed(count=10_000_000):  # cells of mixed magnitude and sign, and their rep
     return stack("d", cells, head), report("double", head, cells, "differ: cnt min max sum average",
                                            exact=sum(map(Fraction, parts)))
 D2_REPORT = report("double", HEADER, [3, 4])
+# a running sum of one cell may be off by gamma(2): 2^-52 for 1 passes, 2^-51 does not
+NEAR_ONE = {ulps: [1, 1] + HEADER[2:6] + [1, 1, 1, 1 + ulps * 2 ** -52, 1 + ulps * 2 ** -52, 1] for ulps in (1, 2)}
 BEYOND_24 = [97, 257 * 673] + HEADER[2:6] + [1 << 24, 0, 0, 0, 0, 1]  # 2^24 + 1 cells; as a single cnt holds 2^24
 STATS_CELLS = {"d": [1.5, -9999, 1e300, -2.25, float("nan")], "f": [1, 2 ** -24, 2 ** -80, -9999, -9999]}
 STATS_TEXT = {kind: head_of(5) + "".join(f"{v}\n" for v in cells) for kind, cells in STATS_CELLS.items()}
@@ -703,6 +705,9 @@ CASES = [
     ("info", "single: a NaN, an infinity and nodata", stack("f", [1, math.nan, math.inf, -9999], counts(4)),
      ["--info", "in", "out"], 0, "", "", report("single", counts(4), [1, math.nan, math.inf, -9999],
                                                 "differ: min max sum average", kind="f")),
+    *[("info", f"one cell, its sum {ulps} units of 2^-52 off: {agree}", stack("d", [1.0], NEAR_ONE[ulps]),
+       ["--info", "in", "out"], 0, "", "", report("double", NEAR_ONE[ulps], [1.0], agree))
+      for ulps, agree in ((1, "agree"), (2, "differ: sum average"))],
     ("info", "200,000 lines of six digits: a sum that a running one could miss by any amount", ("lines", 200_000),
      ["--info", "in", "out"], 0, "", "",
      report("ascii stack", counts(200_000), [0.0] * 200_000, "differ: cnt min max")),
