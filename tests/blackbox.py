@@ -293,7 +293,8 @@ HARD_SUMS = {"1, 2^-53, 2^-110: a running sum says 1": [1, 2 ** -53, 2 ** -110],
              "beyond a double: the sum is inf, the average finite": [1.7e308, 1.7e308, -1e292],
              "below the overflow threshold": [1.7976931348623157e308, -1.7976931348623157e308, 1.79769313486231e308],
              "random bit patterns": STYLED["d"], "a tie, kept even": [1, 2 ** -53],
-             "a tie, up to even": [1 + 2 ** -52, 2 ** -53]}
+             "a tie, up to even": [1 + 2 ** -52, 2 ** -53],
+             "4,097 cells of the widest significand in one bucket": [2 - 2 ** -52] * 4097}
 @functools.lru_cache(None)
 def mixed(count=10_000_000):  # cells of mixed magnitude and sign, and their report
     r = random.Random(45)
