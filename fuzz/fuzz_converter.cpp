@@ -48,13 +48,15 @@ std::vector<std::string> lines_of(const std::string& text) {
 }
 
 // The number the file holds at index, as the C library reads the line's number, compared bit for bit; a NaN by
-// its sign, the only part of it text carries.
+// its sign, the only part of it text carries, read from the file's bytes (the last, little-endian): widening a
+// single's NaN to a double loses its sign on some processors (RISC-V).
 bool holds_number(const std::string& binary, std::size_t index, stack_precision precision, const std::string& text) {
     double ours = decode_number(reinterpret_cast<const unsigned char*>(binary.data()) + index * number_size(precision),
                                 precision);
     double theirs = precision == single_precision ? std::strtof(text.c_str(), nullptr)
                                                   : std::strtod(text.c_str(), nullptr);
-    if (std::isnan(theirs)) return std::isnan(ours) && std::signbit(ours) == (text[0] == '-');
+    const bool negative = (static_cast<unsigned char>(binary[(index + 1) * number_size(precision) - 1]) & 0x80) != 0;
+    if (std::isnan(theirs)) return std::isnan(ours) && negative == (text[0] == '-');
     return std::memcmp(&ours, &theirs, sizeof ours) == 0;
 }
 
