@@ -162,6 +162,30 @@ bool hand_over(int output, bool output_is_regular, const unsigned char* first, c
     return output_is_regular ? write_holding_interrupts(output, data, size) : write_all(output, data, size);
 }
 
+// The cell line at the start of what the block holds, where the one-pass
+// reader takes it: its bytes at out, and the line passed. False for any
+// other line (blanks, a special value, many digits, the last line without
+// its end, a line the block holds only part of), which the general path
+// then reads, with the same result, or the same fault.
+bool read_plain_line(stack_precision precision, unsigned char* out) {
+    const char* first = block + line_start;
+    const char* last = block + available;
+    const char* next = nullptr;
+    if (precision == single_precision) {
+        float value;
+        next = read_single_line(first, last, value);
+        if (next != nullptr) put_bits<std::uint32_t>(out, value);
+    } else {
+        double value;
+        next = read_double_line(first, last, value);
+        if (next != nullptr) put_bits<std::uint64_t>(out, value);
+    }
+    if (next == nullptr) return false;
+    line_start = static_cast<std::size_t>(next - block);
+    ++line_number;
+    return true;
+}
+
 // The fault of a cell line that holds no number of the precision.
 std::string cell_fault(stack_precision precision, line_result result, const char* first, const char* last,
                        decimal_result read, const std::string& input_name) {
@@ -197,6 +221,12 @@ text_stack_result write_binary_stack(int input, int output, stack_precision prec
     const unsigned char* block_cells = out;  // the cells in the block start here
     std::uint64_t first_empty_line = 0;  // 0: none since the last number
     for (;;) {
+        // Most lines: read in one pass where they stand, while the block has room for them.
+        if (first_empty_line == 0 && out != numbers + write_block_size && read_plain_line(precision, out)) {
+            out += size;
+            ++cells_written;
+            continue;
+        }
         const char *first = nullptr, *last = nullptr;
         line_result result = next_line(input, first, last);
         if (result == line_read_failed) return text_stack_read_failed;

@@ -56,8 +56,9 @@ std::uint32_t eight_digits_value(std::uint64_t word) {
 }
 
 // Digits from at on, taken into value (which a 20th digit overflows: the
-// caller counts them); returns where they end.
-const char* take_digits(const char* at, const char* last, std::uint64_t& value) {
+// caller counts them); returns where they end. Always inlined: called on
+// every line, twice, it would otherwise reload its constants each time.
+[[gnu::always_inline]] inline const char* take_digits(const char* at, const char* last, std::uint64_t& value) {
     while (last - at >= 8 && are_eight_digits(eight_bytes(at))) {
         value = value * 100000000 + eight_digits_value(eight_bytes(at));
         at += 8;
@@ -66,28 +67,31 @@ const char* take_digits(const char* at, const char* last, std::uint64_t& value) 
     return at;
 }
 
-const char* past_zeros(const char* at, const char* last) {
+[[gnu::always_inline]] inline const char* past_zeros(const char* at, const char* last) {
     while (at != last && *at == '0') ++at;
     return at;
 }
 
-// The exponent's digits after "e" and its sign, to the end of the text;
-// false where there are none, or more follows.
-bool scan_exponent(const char* at, const char* last, long& exponent) {
+// The exponent after the "e" at e: its sign and digits, added to exponent;
+// returns where they end, or e itself where no digit follows.
+const char* scan_exponent(const char* e, const char* last, long& exponent) {
+    const char* at = e + 1;
     const bool negative = at != last && *at == '-';
     if (at != last && (*at == '-' || *at == '+')) ++at;
-    if (at == last) return false;
+    const char* digits_start = at;
     long written = 0;
     for (; at != last && is_digit(*at); ++at)
         if (written < exponent_limit) written = written * 10 + (*at - '0');
+    if (at == digits_start) return e;
     exponent += negative ? -written : written;
-    return at == last;
+    return at;
 }
 
-// An optional sign, digits with an optional point, at least one digit, then
-// an optional exponent with digits, and nothing after: the decimal form
-// strtod reads. Read in one pass; false for any other text.
-bool scan_decimal(const char* at, const char* last, decimal_parts& parts) {
+// The decimal form strtod reads, from at on: an optional sign, digits with
+// an optional point, at least one digit, then an optional exponent with
+// digits. Read in one pass; returns where it ends, or nullptr where no
+// digit comes.
+[[gnu::always_inline]] inline const char* scan_decimal(const char* at, const char* last, decimal_parts& parts) {
     const bool negative = at != last && *at == '-';
     if (at != last && (*at == '-' || *at == '+')) ++at;
     std::uint64_t digits = 0;
@@ -104,10 +108,10 @@ bool scan_decimal(const char* at, const char* last, decimal_parts& parts) {
         exponent = fraction_start - at;
         any_digit |= at != fraction_start;
     }
-    if (!any_digit) return false;
-    if (at != last && (lower_case(*at) != 'e' || !scan_exponent(at + 1, last, exponent))) return false;
+    if (!any_digit) return nullptr;
+    if (at != last && lower_case(*at) == 'e') at = scan_exponent(at, last, exponent);
     parts = decimal_parts{digits, static_cast<int>(exponent), negative, significant > most_digits};
-    return true;
+    return at;
 }
 
 // What reading a number of each precision needs to know of it.
@@ -294,13 +298,21 @@ number special(bool is_nan, bool negative) {
     return value;
 }
 
+// The value where the fast algorithms decide it: zero, Clinger's exact
+// case, or Eisel and Lemire's product. False where none does.
+template <typename number>
+bool decide(const decimal_parts& parts, number& value) {
+    if (parts.too_many_digits) return false;
+    if (parts.digits != 0) return read_exactly_held(parts, value) || read_by_product(parts, value);
+    value = parts.negative ? -number{0} : number{0};
+    return true;
+}
+
 template <typename number>
 decimal_result read_number(const char* first, const char* last, number& value) {
     decimal_parts parts{};
-    if (scan_decimal(first, last, parts)) {
-        if (parts.digits == 0 && !parts.too_many_digits)
-            value = parts.negative ? -number{0} : number{0};
-        else if (parts.too_many_digits || !(read_exactly_held(parts, value) || read_by_product(parts, value)))
+    if (scan_decimal(first, last, parts) == last) {
+        if (!decide(parts, value))
             read_decimal(parts.negative ? first : first + (*first == '+'), last, value);  // from_chars takes no plus
         return std::isinf(value) ? too_large : decimal_read;
     }
@@ -311,6 +323,15 @@ decimal_result read_number(const char* first, const char* last, number& value) {
     return decimal_read;
 }
 
+template <typename number>
+const char* read_line(const char* first, const char* last, number& value) {
+    decimal_parts parts{};
+    const char* end = scan_decimal(first, last, parts);
+    if (end == nullptr || end == last || !decide(parts, value) || std::isinf(value)) return nullptr;
+    if (*end == '\n') return end + 1;
+    return *end == '\r' && last - end >= 2 && end[1] == '\n' ? end + 2 : nullptr;
+}
+
 }  // namespace
 
 decimal_result read_single(const char* first, const char* last, float& value) {
@@ -319,4 +340,12 @@ decimal_result read_single(const char* first, const char* last, float& value) {
 
 decimal_result read_double(const char* first, const char* last, double& value) {
     return read_number(first, last, value);
+}
+
+const char* read_single_line(const char* first, const char* last, float& value) {
+    return read_line(first, last, value);
+}
+
+const char* read_double_line(const char* first, const char* last, double& value) {
+    return read_line(first, last, value);
 }
