@@ -8,13 +8,17 @@ depend on the machine's load; --instructions-only does only that, and with
 --budget fails when the converter's count a line is over it."""
 import argparse, array, filecmp, os, random, re, shutil, statistics, struct, subprocess, sys, tempfile, time
 
-def make_stack(path, typecode, cells, seed):
-    rng = random.Random(seed)
-    values = array.array(typecode, [1000, cells // 1000 or 1, 250000.5, 6100000.25, 25, -9999, 0, 0, 0, 0, 0, 1])
-    level = 400.0
-    for _ in range(cells):  # a smooth field with about 10 % nodata, rounded as measurements are
+def measurement_values(cells, typecode, seed):
+    """A smooth field with about 10 % nodata, rounded as measurements are."""
+    rng, level, values = random.Random(seed), 400.0, []
+    for _ in range(cells):
         level += rng.gauss(0, 1.5)
         values.append(-9999.0 if rng.random() < 0.1 else round(level, rng.choice((1, 2, 3))))
+    return values
+
+def make_stack(path, typecode, cells, seed):
+    values = array.array(typecode, [1000, cells // 1000 or 1, 250000.5, 6100000.25, 25, -9999, 0, 0, 0, 0, 0, 1])
+    values.extend(measurement_values(cells, typecode, seed))
     if sys.byteorder != "little": values.byteswap()
     with open(path, "wb") as f: values.tofile(f)
 
@@ -25,6 +29,32 @@ def make_full_stack(path, typecode, cells, seed):
     values.extend(-9999.0 if rng.random() < 0.1 else rng.uniform(-1, 1) * 10 ** rng.randint(-3, 4) for _ in range(cells))
     if sys.byteorder != "little": values.byteswap()
     with open(path, "wb") as f: values.tofile(f)
+
+def make_value_stack(path, typecode, values):
+    """A stack of these values, in one row."""
+    header = [len(values), 1, 250000.5, 6100000.25, 25, -9999, 0, 0, 0, 0, 0, 1]
+    stack = array.array(typecode, header + list(values))
+    if sys.byteorder != "little": stack.byteswap()
+    with open(path, "wb") as f: stack.tofile(f)
+
+def uniform_values(cells, typecode, seed):
+    """Uniform in -1000 to 1000, no nodata."""
+    rng = random.Random(seed)
+    return [rng.uniform(-1000, 1000) for _ in range(cells)]
+
+def random_bit_values(cells, typecode, seed):
+    """Random bit patterns, every finite value of the precision equally likely (no NaN or infinity)."""
+    rng, size = random.Random(seed), 8 if typecode == "d" else 4
+    values = []
+    while len(values) < cells:
+        value = struct.unpack("<" + typecode, rng.getrandbits(8 * size).to_bytes(size, "little"))[0]
+        if value == value and abs(value) != float("inf"): values.append(value)
+    return values
+
+def rounded_values(cells, typecode, seed):
+    """Measurements with 1 to 4 decimals, no nodata."""
+    rng = random.Random(seed)
+    return [round(rng.uniform(-1000, 1000), rng.randint(1, 4)) for _ in range(cells)]
 
 LAUNCHER = []  # resource_usage, set in main
 
@@ -294,6 +324,45 @@ def style_instructions(ostrel, styles, cells, work):
                 cells - 12)
     return counts
 
+BACK_TEXTS = [  # name, stack's typecode, its values, style, budget a line
+    ("--exact doubles in ±1000 → double", "d", uniform_values, "--exact", 210),
+    ("the same cells, six digits → double", "d", uniform_values, "", 150),
+    ("--exact singles in ±1000 → single", "f", uniform_values, "--exact", 175),
+    ("measurements, 10 % nodata → double", "d", measurement_values, "", 150),
+    ("the same → single", "f", measurement_values, "", 150)]
+
+def back_instructions(programs, cells, work):
+    """Instructions a line of --to-double and --to-single (and of the floor where built) on the texts of
+    BACK_TEXTS: the text's count less that of its first 12 cells, over the further lines."""
+    counts = {}
+    for name, typecode, values, style, _ in BACK_TEXTS:
+        option = "--to-double" if typecode == "d" else "--to-single"
+        texts = []
+        for count in (cells, 12):
+            stack, text = os.path.join(work, f"back{count}.stack"), os.path.join(work, f"back{count}.txt")
+            make_value_stack(stack, typecode, values(count, typecode, 7))
+            subprocess.run([programs["Ostrel"], *style.split(), stack, text], check=True)
+            texts.append(text)
+        for program in ("Ostrel", "floor of the way back"):
+            if program not in programs: continue
+            more, fewer = (instructions([programs[program], option, text, os.path.join(work, "back.out")])
+                           for text in texts)
+            counts[(name, program)] = (more - fewer) / (cells - 12)
+    return counts
+
+def print_back_instructions(counts, cells, judged):
+    print(f"\ninstructions a line back to binary under callgrind ({cells:,} cells, less the count for 12)")
+    print("| text | Ostrel | floor | Ostrel / floor | budget |")
+    print("|---|---|---|---|---|")
+    over = []
+    for name, _, _, _, budget in BACK_TEXTS:
+        ours, floor = counts[(name, "Ostrel")], counts.get((name, "floor of the way back"))
+        ratio = f"{ours / floor:.2f}" if floor else ""
+        print(f"| {name} | {ours:.1f} | {floor or 0:.1f} | {ratio} | {budget} |")
+        if ours > budget: over.append(f"{name} {ours:.1f}")
+    if judged: print("- way-back budgets: " + ("met" if not over else "MISSED: " + "; ".join(over)))
+    return not (judged and over)
+
 def print_style_instructions(counts, cells, exact_budget):
     styles = list(dict.fromkeys(style for _, style in counts))
     print(f"\ninstructions a line of each style under callgrind ({cells:,} cells, less the count for 12)")
@@ -330,6 +399,8 @@ def main():
     parser.add_argument("--instruction-cells", type=int, default=200_000, help="stack size for callgrind's counts")
     parser.add_argument("--instructions-only", action="store_true", help="only count instructions under callgrind")
     parser.add_argument("--budget", type=float, default=0, help="fail when Ostrel's instructions a line exceed this")
+    parser.add_argument("--back-budgets", action="store_true",
+                        help="fail when --to-double or --to-single is over its budget a line on any text")
     parser.add_argument("--exact-budget", type=float, default=0,
                         help="fail when --exact's instructions a line exceed this, on any of the styles' stacks")
     parser.add_argument("--styles", nargs="*", default=["", "--exact", "--digits 17", "--buffered", "--buffered --exact",
@@ -357,6 +428,8 @@ def main():
             styles = [style for style in args.styles if "--buffered" not in style] or ["", "--exact"]
             within &= print_style_instructions(style_instructions(programs["Ostrel"], styles, args.instruction_cells,
                                                                   work), args.instruction_cells, args.exact_budget)
+            within &= print_back_instructions(back_instructions(programs, args.instruction_cells, work),
+                                              args.instruction_cells, args.back_budgets)
         if args.instructions_only: sys.exit(0 if within else 1)
     with tempfile.TemporaryDirectory(dir=os.environ.get("OSTREL_BENCH_DIR")) as work:
         results = {}

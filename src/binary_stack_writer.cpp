@@ -1,5 +1,6 @@
 #include "binary_stack_writer.h"
 
+#include "decimal_lines.h"
 #include "decimal_reader.h"
 #include "platform_io.h"
 #include "progress.h"
@@ -16,8 +17,10 @@ constexpr std::size_t read_block_size = std::size_t{64} * 1024;
 // As many bytes as a shown text keeps before it is cut.
 constexpr std::size_t shown_text_size = 40;
 
-// The run's state, set by read_text_header at its start.
-char block[read_block_size];
+// The run's state, set by read_text_header at its start. The block's text
+// ends in a NUL, and eight bytes more can be read, as the one-pass reader
+// of cell lines needs.
+char block[read_block_size + 8];
 std::size_t line_start, available;
 bool input_ended;
 std::uint64_t line_number, bytes_read, cells_written;
@@ -52,6 +55,7 @@ line_result next_line(int input, const char*& first, const char*& last) {
         if (got < 0) return line_read_failed;
         input_ended = got == 0;
         available += static_cast<std::size_t>(got);
+        block[available] = '\0';
         bytes_read += static_cast<std::uint64_t>(got);
         report_progress(cells_written, bytes_read);
     }
@@ -162,28 +166,21 @@ bool hand_over(int output, bool output_is_regular, const unsigned char* first, c
     return output_is_regular ? write_holding_interrupts(output, data, size) : write_all(output, data, size);
 }
 
-// The cell line at the start of what the block holds, where the one-pass
-// reader takes it: its bytes at out, and the line passed. False for any
-// other line (blanks, a special value, many digits, the last line without
-// its end, a line the block holds only part of), which the general path
-// then reads, with the same result, or the same fault.
-bool read_plain_line(stack_precision precision, unsigned char* out) {
-    const char* first = block + line_start;
-    const char* last = block + available;
-    const char* next = nullptr;
-    if (precision == single_precision) {
-        float value;
-        next = read_single_line(first, last, value);
-        if (next != nullptr) put_bits<std::uint32_t>(out, value);
-    } else {
-        double value;
-        next = read_double_line(first, last, value);
-        if (next != nullptr) put_bits<std::uint64_t>(out, value);
-    }
-    if (next == nullptr) return false;
+// The cell lines from the start of what the block holds on, as many as the
+// one-pass reader takes and the numbers' block has room for: their bytes at
+// out, which moves past them, and the lines passed. Returns how many. It
+// stops at any other line (blanks, a special value, many digits, the last
+// line without its end, a line the block holds only part of), which the
+// general path then reads, with the same result, or the same fault.
+std::size_t read_plain_lines(stack_precision precision, unsigned char*& out, const unsigned char* out_end) {
+    const unsigned char* before = out;
+    const char* next = precision == single_precision ? read_single_lines(block + line_start, out, out_end)
+                                                     : read_double_lines(block + line_start, out, out_end);
+    const auto lines = static_cast<std::size_t>(out - before) / number_size(precision);
     line_start = static_cast<std::size_t>(next - block);
-    ++line_number;
-    return true;
+    line_number += lines;
+    cells_written += lines;
+    return lines;
 }
 
 // The fault of a cell line that holds no number of the precision.
@@ -200,6 +197,7 @@ text_stack_result read_text_header(int input, stack_precision precision, const s
                                    std::string_view already_read) {
     line_start = 0;
     available = already_read.copy(block, already_read.size());
+    block[available] = '\0';
     input_ended = false;
     line_number = bytes_read = cells_written = 0;
     for (std::size_t field = 0; field < header_field_count; ++field) {
@@ -222,11 +220,7 @@ text_stack_result write_binary_stack(int input, int output, stack_precision prec
     std::uint64_t first_empty_line = 0;  // 0: none since the last number
     for (;;) {
         // Most lines: read in one pass where they stand, while the block has room for them.
-        if (first_empty_line == 0 && out != numbers + write_block_size && read_plain_line(precision, out)) {
-            out += size;
-            ++cells_written;
-            continue;
-        }
+        if (first_empty_line == 0 && read_plain_lines(precision, out, numbers + write_block_size) != 0) continue;
         const char *first = nullptr, *last = nullptr;
         line_result result = next_line(input, first, last);
         if (result == line_read_failed) return text_stack_read_failed;

@@ -14,12 +14,4 @@ enum decimal_result { decimal_read, not_a_number, too_large };
 decimal_result read_single(const char* first, const char* last, float& value);
 decimal_result read_double(const char* first, const char* last, double& value);
 
-// The line at first, in a text that goes on to last, where it is a
-// decimal number (no blanks, at most 19 significant digits, within the
-// precision's range) and its LF or CR LF: its value, and where the next
-// line starts; nullptr for any other line, which read_single or
-// read_double then read as they read any text. One pass over the line.
-const char* read_single_line(const char* first, const char* last, float& value);
-const char* read_double_line(const char* first, const char* last, double& value);
-
 #endif
