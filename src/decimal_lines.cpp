@@ -23,10 +23,10 @@ std::uint64_t eight_bytes(const char* at) {
     return file_byte_order(word);
 }
 
-// Whether all eight bytes of the word are decimal digits.
-bool are_eight_digits(std::uint64_t word) {
-    return ((word & 0xF0F0F0F0F0F0F0F0) | (((word + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) >> 4)) ==
-           0x3333333333333333;
+// The bytes of the word that are no decimal digit: the top bit of each set.
+std::uint64_t non_digit_bytes(std::uint64_t word) {
+    const std::uint64_t offset = word ^ 0x3030303030303030;  // a digit's byte is now below 10
+    return (((offset & 0x7F7F7F7F7F7F7F7F) + 0x7676767676767676) | offset) & 0x8080808080808080;
 }
 
 // The eight digits' value, the first the most significant, by three
@@ -39,16 +39,30 @@ std::uint32_t eight_digits_value(std::uint64_t word) {
         ((word & mask) * (100 + (1000000ULL << 32)) + ((word >> 16) & mask) * (1 + (10000ULL << 32))) >> 32);
 }
 
+// The first count bytes of the word (1 to 8 digits) as a number: moved to
+// the word's end, behind zeros, and read as eight.
+std::uint32_t leading_digits_value(std::uint64_t word, int count) {
+    const int zeros = 8 * (8 - count);
+    return eight_digits_value(word << zeros | (0x3030303030303030 & ~(~std::uint64_t{0} << zeros)));
+}
+
 // Digits from at on, taken into value (which a 20th digit overflows: the
 // caller counts them); returns where they end, at the first byte that is no
-// digit, which the text's last byte is.
-const char* take_digits(const char* at, std::uint64_t& value) {
-    for (std::uint64_t word = eight_bytes(at); are_eight_digits(word); word = eight_bytes(at)) {
-        value = value * 100000000 + eight_digits_value(word);
-        at += 8;
+// digit, which the text's last byte is. Eight bytes at a time.
+[[gnu::always_inline]] inline const char* take_digits(const char* at, std::uint64_t& value) {
+    for (;;) {
+        const std::uint64_t word = eight_bytes(at);
+        const std::uint64_t stops = non_digit_bytes(word);
+        if (stops == 0) {
+            value = value * 100000000 + eight_digits_value(word);
+            at += 8;
+            continue;
+        }
+        const int count = __builtin_ctzll(stops) >> 3;
+        if (count == 0) return at;
+        value = value * integer_powers_of_ten[count] + leading_digits_value(word, count);
+        return at + count;
     }
-    for (; is_digit(*at); ++at) value = value * 10 + static_cast<std::uint64_t>(*at - '0');
-    return at;
 }
 
 // The exponent's sign and digits after an "e", added to exponent; returns
@@ -71,24 +85,76 @@ long significant_digits(const char* start, long count) {
     return count;
 }
 
-// The line at at, where it is a plain number and its line end: its value,
-// and where the next line starts; nullptr for any other line.
-template <typename number>
-const char* read_line(const char* at, number& value) {
-    const bool negative = *at == '-';
-    at += negative ? 1 : 0;
+// A number of eight digits or more before any point, by runs of digits:
+// its digits and power of ten, and where it ends.
+[[gnu::always_inline]] inline const char* take_long_number(const char* at, std::uint64_t& digits, int& exponent) {
     const char* const start = at;
-    std::uint64_t digits = 0;
     at = take_digits(at, digits);
     long count = at - start;
-    int exponent = 0;
     if (*at == '.') {
         const char* const fraction = ++at;
         at = take_digits(at, digits);
         exponent = static_cast<int>(fraction - at);
         count += at - fraction;
     }
-    if (count == 0 || (count > most_digits && significant_digits(start, count) > most_digits)) return nullptr;
+    return count > most_digits && significant_digits(start, count) > most_digits ? nullptr : at;
+}
+
+// The digits, with an optional point, from at on: their value and power of
+// ten, and where they end; nullptr where there is no digit or more than 19
+// significant ones. With fewer than eight before the point, the point is
+// dropped from the first word, and the digits are read a word at a time,
+// up to three.
+[[gnu::always_inline]] inline const char* take_number(const char* at, std::uint64_t& digits, int& exponent) {
+    const std::uint64_t leading = eight_bytes(at);
+    const std::uint64_t leading_stops = non_digit_bytes(leading);
+    if (leading_stops == 0) return take_long_number(at, digits, exponent);
+    const int integer_count = __builtin_ctzll(leading_stops) >> 3;
+    if (at[integer_count] != '.') {
+        if (integer_count == 0) return nullptr;
+        digits = leading_digits_value(leading, integer_count);
+        return at + integer_count;
+    }
+    const std::uint64_t integer_bytes = (std::uint64_t{1} << 8 * integer_count) - 1;
+    const std::uint64_t first = (leading & integer_bytes) | (eight_bytes(at + 1) & ~integer_bytes);
+    const std::uint64_t first_stops = non_digit_bytes(first);
+    int count = 0;
+    if (first_stops != 0) {
+        count = __builtin_ctzll(first_stops) >> 3;
+        if (count == 0) return nullptr;
+        digits = leading_digits_value(first, count);
+    } else {
+        const std::uint64_t second = eight_bytes(at + 9);
+        const std::uint64_t second_stops = non_digit_bytes(second);
+        if (second_stops != 0) {
+            count = __builtin_ctzll(second_stops) >> 3;
+            digits = count == 0 ? eight_digits_value(first)
+                                : std::uint64_t{eight_digits_value(first)} * integer_powers_of_ten[count] +
+                                      leading_digits_value(second, count);
+            count += 8;
+        } else {
+            const std::uint64_t third = eight_bytes(at + 17);
+            const std::uint64_t third_stops = non_digit_bytes(third);
+            count = third_stops == 0 ? 8 : __builtin_ctzll(third_stops) >> 3;
+            if (count > most_digits - 16) return take_long_number(at, digits, exponent);
+            digits = std::uint64_t{eight_digits_value(first)} * 100000000 + eight_digits_value(second);
+            if (count != 0) digits = digits * integer_powers_of_ten[count] + leading_digits_value(third, count);
+            count += 16;
+        }
+    }
+    exponent = integer_count - count;
+    return at + count + 1;
+}
+
+// The line at at, where it is a plain number and its line end: its value,
+// and where the next line starts; nullptr for any other line.
+template <typename number>
+const char* read_line(const char* at, number& value) {
+    const bool negative = *at == '-';
+    at += negative ? 1 : 0;
+    std::uint64_t digits = 0;
+    int exponent = 0;
+    if ((at = take_number(at, digits, exponent)) == nullptr) return nullptr;
     if ((*at | 0x20) == 'e' && (at = take_exponent(at + 1, exponent)) == nullptr) return nullptr;
     if (*at == '\n')
         ++at;
