@@ -27,6 +27,7 @@
 // Splits the work over the machine's cores.
 //   number_text_proof [--to-chars-only | --reader-only] [--float-stride N] [--doubles N] [--hard-doubles N]
 //                     [--decimal-texts N] [--seed S]
+#include "decimal_lines.h"
 #include "decimal_reader.h"
 #include "decimal_scaling.h"
 #include "number_text.h"
@@ -201,10 +202,27 @@ template <typename Real> decimal_result read_text(const std::string& text, Real&
     else return read_double(text.data(), text.data() + text.size(), value);
 }
 
+std::atomic<std::uint64_t> lines_checked{0}, lines_taken{0};
+
+// The text as a cell line (LF, or CR LF for every other length) through the one-pass reader: true where it
+// took the line and gave these bits, or left it to the general reader (as it must an infinite value).
+template <typename Real> bool line_agrees(const std::string& text, Real expected) {
+    std::string line = text + (text.size() % 2 ? "\r\n" : "\n") + std::string(8, '\0');
+    unsigned char out[sizeof(Real)];
+    unsigned char* end = out;
+    const char* next = sizeof(Real) == 4 ? read_single_lines(line.data(), end, out + sizeof out)
+                                         : read_double_lines(line.data(), end, out + sizeof out);
+    lines_checked++;
+    if (next == line.data() && end == out) return true;
+    lines_taken++;
+    return !std::isinf(expected) && next == line.data() + line.size() - 8 && end == out + sizeof out && std::memcmp(out, &expected, sizeof out) == 0;
+}
+
 // What is wrong with the reader on text against the C library, or "".
 template <typename Real> std::string reader_fault(const std::string& text) {
     Real ours = 0, theirs = read_back<Real>(text);
     decimal_result result = read_text(text, ours);
+    if (!line_agrees(text, theirs)) return "not the C library's bits as a cell line";
     if (std::isinf(theirs) && std::isdigit(static_cast<unsigned char>(text.back())))
         return result == too_large ? "" : "not too large";
     return result == decimal_read && same_bits(ours, theirs) ? "" : "not the C library's bits";
@@ -222,7 +240,8 @@ template <typename Real> void check_reads_back(Real value) {
     std::string texts[] = {exact_text(value), {digits, given_digits_text(digits, value, sizeof(Real) == 4 ? 9 : 17)}};
     for (const std::string& text : texts) {
         Real back = 0;
-        if ((read_text(text, back) != decimal_read || !same_bits(back, value)) && differences++ < 20)
+        if ((read_text(text, back) != decimal_read || !same_bits(back, value) || !line_agrees(text, value)) &&
+            differences++ < 20)
             std::printf("%a: \"%s\" does not read back\n", static_cast<double>(value), text.c_str());
     }
 }
@@ -329,18 +348,25 @@ std::string random_decimal(std::uint64_t& state) {
 }
 
 // The midpoint between a random finite value and the next one up, exactly,
-// cut to 9 to 40 significant digits (just below the midpoint, or at it) or
-// in full; a double's midpoint needs a long double of more than 53 bits.
+// cut to 9 to 40 significant digits (just below the midpoint, or at it), or
+// in full: at it, just below (its last digit, a 5, made 49999) or just
+// above (a 1 after it). A double's midpoint needs a long double of more
+// than 53 bits.
 template <typename Real> std::string midpoint_text(std::uint64_t& state) {
     using Wider = std::conditional_t<sizeof(Real) == 4, double, long double>;
     std::uint64_t bits = next_random(state) & (sizeof(Real) == 4 ? 0x7F7FFFFFu : 0x7FEFFFFFFFFFFFFFu);
     Real value;
     std::memcpy(&value, &bits, sizeof value);
     Wider middle = static_cast<Wider>(value) + (static_cast<Wider>(std::nextafter(value, Real(INFINITY))) - value) / 2;
-    int digits = next_random(state) % 4 == 0 ? 800 : static_cast<int>(pick(state, 9, 40));
+    const std::uint64_t way = next_random(state) % 8;
+    int digits = way < 3 ? 800 : static_cast<int>(pick(state, 9, 40));
     char text[1200];
     std::snprintf(text, sizeof text, "%.*Le", digits - 1, static_cast<long double>(middle));
-    return text;
+    std::string exact = text;
+    std::size_t e = exact.find('e'), last = exact.find_last_not_of('0', e - 1);
+    if (way == 1 && exact[last] == '5') return exact.substr(0, last) + "49999" + exact.substr(e);
+    if (way == 2) return exact.substr(0, e) + "1" + exact.substr(e);
+    return exact;
 }
 
 template <typename Work>
@@ -447,9 +473,19 @@ int main(int argc, char** argv) {
             if (LDBL_MANT_DIG > 53) report_reader<double>(midpoint_text<double>(state));
         }
     });
-    std::printf("reader: %llu random decimal texts and %llu midpoints of each precision (%s), %.1f s\n",
+    // A fast path that takes one digit too many: 2^53 + 1 and 2^24 + 1, and their neighbours, at each power of ten
+    // Clinger's case takes; and the most digits a 64-bit word holds.
+    for (const char* digits : {"9007199254740993", "9007199254740995", "16777217", "16777219", "18446744073709551615",
+                               "9999999999999999999", "900719925474099.3"})
+        for (int power = -25; power <= 25 && !to_chars_only; ++power) {
+            report_reader<float>(digits + std::string("e") + std::to_string(power));
+            report_reader<double>(digits + std::string("e") + std::to_string(power));
+        }
+    std::printf("reader: %llu random decimal texts and %llu midpoints of each precision (%s), %.1f s; "
+                "%llu of %llu texts taken as cell lines by the one-pass reader\n",
                 static_cast<ull>(text_count), static_cast<ull>(text_count),
-                LDBL_MANT_DIG > 53 ? "doubles' too" : "no doubles': long double is double here", seconds_since(start));
+                LDBL_MANT_DIG > 53 ? "doubles' too" : "no doubles': long double is double here", seconds_since(start),
+                static_cast<ull>(lines_taken.load()), static_cast<ull>(lines_checked.load()));
     bool fast_enough = true;
     if (to_chars_only) std::printf("checked against std::to_chars only\n");
     for (int value_class = 0; value_class < class_count && !to_chars_only && !reader_only; ++value_class) {
