@@ -16,17 +16,21 @@
 //   doubles of the classes where that is hard (--digits on every 16th);
 //   and it must be std::to_chars's text, which it was before the converter
 //   had a shortest-digits algorithm of its own.
-// - the reader of --to-single and --to-double: every --exact and --digits 9
-//   text of the bit patterns, and every --exact and --digits 17 text of the
-//   seeded hard doubles, reads back to the same bits; on every six-digit
-//   text of the bit patterns, and on seeded decimal texts (1 to 40 digits,
-//   exponents across both ranges and past them, midpoints between two
-//   floats or two doubles cut to 9 to 40 digits and in full), it gives
-//   strtof's and strtod's bits, or says too large where they give infinity.
+// - the reader of --to-single and --to-double, the general one and the
+//   one-pass reader of cell lines (each text also as a line, ended by LF
+//   or CR LF, which it must read to the same bits or leave): every --exact
+//   and --digits 9 text of the bit patterns, and every --exact and
+//   --digits 17 text of the seeded hard doubles, reads back to the same
+//   bits; on every six-digit text of both, on seeded decimal texts (1 to 40
+//   digits, exponents across both ranges and past them), on midpoints
+//   between two floats or two doubles (cut to 9 to 40 digits; in full; just
+//   below and just above), and on 2^53 + 1 and 2^24 + 1 at each power of
+//   ten, it gives strtof's and strtod's bits, or says too large where they
+//   give infinity.
 // --reader-only: only the reader's checks, on the bit patterns and the texts.
 // Splits the work over the machine's cores.
 //   number_text_proof [--to-chars-only | --reader-only] [--float-stride N] [--doubles N] [--hard-doubles N]
-//                     [--decimal-texts N] [--seed S]
+//                     [--decimal-texts N] [--midpoints N] [--seed S]
 #include "decimal_lines.h"
 #include "decimal_reader.h"
 #include "decimal_scaling.h"
@@ -386,6 +390,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 
 int main(int argc, char** argv) {
     std::uint64_t float_stride = 1021, double_count = 1000000, hard_count = 20000, text_count = 1000000;
+    std::uint64_t midpoint_count = ~std::uint64_t{0};  // as many as the decimal texts unless told
     std::uint64_t seed = 20261207;
     if (argc > 1 && (std::string(argv[1]) == "--to-chars-only" || std::string(argv[1]) == "--reader-only")) {
         (std::string(argv[1]) == "--reader-only" ? reader_only : to_chars_only) = true;
@@ -399,9 +404,10 @@ int main(int argc, char** argv) {
         else if (option == "--doubles") double_count = value;
         else if (option == "--hard-doubles") hard_count = value;
         else if (option == "--decimal-texts") text_count = value;
+        else if (option == "--midpoints") midpoint_count = value;
         else if (option == "--seed") seed = value;
         else return std::fprintf(stderr, "usage: %s [--float-stride N] [--doubles N] [--hard-doubles N] "
-                                 "[--decimal-texts N] [--seed S]\n", argv[0]), 2;
+                                 "[--decimal-texts N] [--midpoints N] [--seed S]\n", argv[0]), 2;
     }
 
     auto start = std::chrono::steady_clock::now();
@@ -436,7 +442,10 @@ int main(int argc, char** argv) {
         for (std::uint64_t index = core; index < hard_count; index += cores) {
             double value = hard_double(state, index);
             if (!reader_only) check_exact(value, !to_chars_only && index % 16 == 0);
-            if (!to_chars_only && std::isfinite(value)) check_reads_back(value);
+            if (to_chars_only || !std::isfinite(value)) continue;
+            check_reads_back(value);
+            char six[number_text_room];
+            report_reader<double>(std::string(six, format_number(six, value)));
         }
     });
 #ifdef __SIZEOF_INT128__
@@ -469,6 +478,7 @@ int main(int argc, char** argv) {
             std::string text = random_decimal(state);
             report_reader<float>(text);
             report_reader<double>(text);
+            if (index >= midpoint_count) continue;
             report_reader<float>(midpoint_text<float>(state));
             if (LDBL_MANT_DIG > 53) report_reader<double>(midpoint_text<double>(state));
         }
@@ -483,7 +493,7 @@ int main(int argc, char** argv) {
         }
     std::printf("reader: %llu random decimal texts and %llu midpoints of each precision (%s), %.1f s; "
                 "%llu of %llu texts taken as cell lines by the one-pass reader\n",
-                static_cast<ull>(text_count), static_cast<ull>(text_count),
+                static_cast<ull>(text_count), static_cast<ull>(std::min(text_count, midpoint_count)),
                 LDBL_MANT_DIG > 53 ? "doubles' too" : "no doubles': long double is double here", seconds_since(start),
                 static_cast<ull>(lines_taken.load()), static_cast<ull>(lines_checked.load()));
     bool fast_enough = true;
