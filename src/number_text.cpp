@@ -237,16 +237,24 @@ std::uint64_t eight_digit_characters(std::uint64_t value) {
     return digit_quads[high] | std::uint64_t{digit_quads[value - high * 10000]} << 32;
 }
 
-// "00" to "99", for exponents.
-constexpr std::array<char, 200> make_exponent_pairs() {
-    std::array<char, 200> pairs{};
-    for (std::size_t value = 0; value < 100; ++value) {
-        pairs[2 * value] = static_cast<char>('0' + value / 10);
-        pairs[2 * value + 1] = static_cast<char>('0' + value % 10);
+// "e-324" to "e+308", every exponent a double's text has, each as the
+// characters of a word, the first in its lowest byte, and its length in
+// the highest: one store writes it.
+constexpr int least_decimal_exponent = -324, greatest_decimal_exponent = 308;
+constexpr std::array<std::uint64_t, greatest_decimal_exponent - least_decimal_exponent + 1> make_exponent_texts() {
+    std::array<std::uint64_t, greatest_decimal_exponent - least_decimal_exponent + 1> texts{};
+    for (int exponent = least_decimal_exponent; exponent <= greatest_decimal_exponent; ++exponent) {
+        const int magnitude = exponent < 0 ? -exponent : exponent;
+        std::uint64_t text = 'e' | std::uint64_t(exponent < 0 ? '-' : '+') << 8;
+        int length = 2;
+        if (magnitude >= 100) text |= std::uint64_t('0' + magnitude / 100) << 8 * length++;
+        text |= std::uint64_t('0' + magnitude / 10 % 10) << 8 * length++;
+        text |= std::uint64_t('0' + magnitude % 10) << 8 * length++;
+        texts[static_cast<std::size_t>(exponent - least_decimal_exponent)] = text | std::uint64_t(length) << 56;
     }
-    return pairs;
+    return texts;
 }
-constexpr std::array<char, 200> exponent_pairs = make_exponent_pairs();
+constexpr auto exponent_texts = make_exponent_texts();
 
 // The decimal digits of a value above zero: from its bits, 1233/4096 being
 // just above log10 2, then one comparison.
@@ -291,12 +299,10 @@ char* decimal_text(char* out, std::uint64_t digits, int exponent, int fixed_belo
         store_characters(out + 2, middle);
         store_characters(out + 10, last);
         out += length > 1 ? length + 1 : 1;
-        *out++ = 'e';
-        *out++ = decimal_exponent < 0 ? '-' : '+';
-        const int magnitude = std::abs(decimal_exponent);
-        if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
-        std::memcpy(out, &exponent_pairs[static_cast<std::size_t>(2 * (magnitude % 100))], 2);
-        return out + 2;
+        const std::uint64_t exponent_text =
+            exponent_texts[static_cast<std::size_t>(decimal_exponent - least_decimal_exponent)];
+        store_characters(out, exponent_text);
+        return out + (exponent_text >> 56);
     }
     if (decimal_exponent < 0) {  // "0.", then zeros up to the first digit
         store_characters(out, zero_point_zeros);
