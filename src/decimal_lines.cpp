@@ -118,7 +118,7 @@ long significant_digits(const char* start, long count) {
     const std::uint64_t integer_bytes = (std::uint64_t{1} << 8 * integer_count) - 1;
     const std::uint64_t first = (leading & integer_bytes) | (eight_bytes(at + 1) & ~integer_bytes);
     const std::uint64_t first_stops = non_digit_bytes(first);
-    int count = 0;
+    int count = 8;  // digits in all, the point aside
     if (first_stops != 0) {
         count = __builtin_ctzll(first_stops) >> 3;
         if (count == 0) return nullptr;
@@ -126,20 +126,24 @@ long significant_digits(const char* start, long count) {
     } else {
         const std::uint64_t second = eight_bytes(at + 9);
         const std::uint64_t second_stops = non_digit_bytes(second);
+        digits = eight_digits_value(first);
         if (second_stops != 0) {
-            count = __builtin_ctzll(second_stops) >> 3;
-            digits = count == 0 ? eight_digits_value(first)
-                                : std::uint64_t{eight_digits_value(first)} * integer_powers_of_ten[count] +
-                                      leading_digits_value(second, count);
-            count += 8;
+            const int second_count = __builtin_ctzll(second_stops) >> 3;
+            if (second_count != 0)
+                digits = digits * integer_powers_of_ten[second_count] + leading_digits_value(second, second_count);
+            count += second_count;
         } else {
             const std::uint64_t third = eight_bytes(at + 17);
             const std::uint64_t third_stops = non_digit_bytes(third);
-            count = third_stops == 0 ? 8 : __builtin_ctzll(third_stops) >> 3;
-            if (count > most_digits - 16) return take_long_number(at, digits, exponent);
-            digits = std::uint64_t{eight_digits_value(first)} * 100000000 + eight_digits_value(second);
-            if (count != 0) digits = digits * integer_powers_of_ten[count] + leading_digits_value(third, count);
-            count += 16;
+            const int third_count = third_stops == 0 ? 8 : __builtin_ctzll(third_stops) >> 3;
+            if (third_count > most_digits - 16) {  // more digits than a word holds, or zeros in front: in runs
+                digits = 0;
+                return take_long_number(at, digits, exponent);
+            }
+            digits = digits * 100000000 + eight_digits_value(second);
+            if (third_count != 0)
+                digits = digits * integer_powers_of_ten[third_count] + leading_digits_value(third, third_count);
+            count += 8 + third_count;
         }
     }
     exponent = integer_count - count;

@@ -240,17 +240,19 @@ std::uint64_t eight_digit_characters(std::uint64_t value) {
 // "e-324" to "e+308", every exponent a double's text has, each as the
 // characters of a word, the first in its lowest byte, and its length in
 // the highest: one store writes it.
-constexpr int least_decimal_exponent = -324, greatest_decimal_exponent = 308;
-constexpr std::array<std::uint64_t, greatest_decimal_exponent - least_decimal_exponent + 1> make_exponent_texts() {
-    std::array<std::uint64_t, greatest_decimal_exponent - least_decimal_exponent + 1> texts{};
-    for (int exponent = least_decimal_exponent; exponent <= greatest_decimal_exponent; ++exponent) {
+constexpr int least_decimal_exponent = -324;
+constexpr std::size_t exponent_count = 308 - least_decimal_exponent + 1;
+constexpr std::array<std::uint64_t, exponent_count> make_exponent_texts() {
+    std::array<std::uint64_t, exponent_count> texts{};
+    for (std::size_t index = 0; index < exponent_count; ++index) {
+        const int exponent = static_cast<int>(index) + least_decimal_exponent;
         const int magnitude = exponent < 0 ? -exponent : exponent;
         std::uint64_t text = 'e' | std::uint64_t(exponent < 0 ? '-' : '+') << 8;
         int length = 2;
         if (magnitude >= 100) text |= std::uint64_t('0' + magnitude / 100) << 8 * length++;
         text |= std::uint64_t('0' + magnitude / 10 % 10) << 8 * length++;
         text |= std::uint64_t('0' + magnitude % 10) << 8 * length++;
-        texts[static_cast<std::size_t>(exponent - least_decimal_exponent)] = text | std::uint64_t(length) << 56;
+        texts[index] = text | std::uint64_t(length) << 56;
     }
     return texts;
 }
