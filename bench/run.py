@@ -444,6 +444,30 @@ def print_instructions(counts, cells, budget):
 
 def verdict(ok): return "met" if ok else "MISSED"
 
+def time_back_only(programs, back_floor, args):
+    """The way back against its floor, numpy and GDAL, and --buffered --exact against --buffered on full-precision
+    doubles without nodata (uniform in ±1000): times only, each median (min-max) of --runs alternated runs."""
+    with tempfile.TemporaryDirectory(dir=os.environ.get("OSTREL_BENCH_DIR")) as work:
+        ratios = {}
+        for kind, typecode in (("double", "d"), ("single", "f")):
+            stack = os.path.join(work, kind + ".stack")
+            make_stack(stack, typecode, args.cells, 7)
+            ratios.update(compare_back(kind, stack, programs["Ostrel"], back_floor, args.runs, work, False, 0))
+        stack, ostrel = os.path.join(work, "uniform.stack"), programs["Ostrel"]
+        make_value_stack(stack, "d", uniform_values(args.cells, "d", 5))
+        rows = [("Ostrel --buffered --exact", [ostrel, "--buffered", "--exact"], stack, False, "Ostrel --buffered"),
+                ("Ostrel --buffered", [ostrel, "--buffered"], stack, False, None)]
+        wall = compare_rows("doubles uniform in ±1000, no nodata, --buffered --exact against --buffered", rows,
+                            args.runs, work, False, 8, 0)
+        print("\ntargets")
+        for (kind, style, other), ratio in ratios.items():
+            print(f"- back to binary, {kind}, {style} text: Ostrel/{other} wall {ratio:.3f}" +
+                  (f" (at most 1.2: {verdict(ratio <= 1.2)})" if other == "floor" else ""))
+        ratio = statistics.median(e / b for e, b in zip(wall["Ostrel --buffered --exact"], wall["Ostrel --buffered"]))
+        print(f"- --buffered --exact / --buffered, doubles without nodata: {ratio:.3f} (at most 1.5: {verdict(ratio <= 1.5)})")
+        print(f"- {single_rounding(ostrel, work)}")
+    return 0
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser()
@@ -466,6 +490,8 @@ def main():
     parser.add_argument("--styles", nargs="*", default=["", "--exact", "--digits 17", "--buffered", "--buffered --exact",
                                                          "--buffered --digits 17"],
                         help="number-text options to time against the floor of their own text (none: skip)")
+    parser.add_argument("--back-only", action="store_true",
+                        help="time only the way back (and --buffered --exact on doubles without nodata), no callgrind")
     args = parser.parse_args()
     bins = os.path.abspath(args.bin_dir)
     programs = {"Ostrel": os.path.join(bins, "Ostrel"), "floor": os.path.join(bins, "bench", "bench_floor"),
@@ -479,6 +505,7 @@ def main():
     LAUNCHER.append(os.path.join(bins, "bench", "bench_resource_usage"))
     counted, within = shutil.which("valgrind") is not None, True
     if args.instructions_only and not counted: sys.exit("--instructions-only needs valgrind")
+    if args.back_only: sys.exit(time_back_only(programs, back_floor["floor of the way back"], args))
     if counted:
         with tempfile.TemporaryDirectory(dir=os.environ.get("OSTREL_BENCH_DIR")) as work:
             counts = {name: path for name, path in programs.items()
