@@ -85,10 +85,21 @@ long significant_digits(const char* start, long count) {
     return count;
 }
 
-// A number of eight digits or more before any point, by runs of digits:
-// its digits and power of ten, and where it ends.
-[[gnu::always_inline]] inline const char* take_long_number(const char* at, std::uint64_t& digits, int& exponent) {
+// A number's digits as whole number, its power of ten, and where it ends;
+// end nullptr where it is no number the one-pass reader takes.
+struct decimal_run {
+    const char* end;
+    std::uint64_t digits;
+    int exponent;
+};
+
+// A number of eight digits or more before any point, or of more than 19
+// digits in all, by runs of digits. Out of line, and shared by both
+// precisions: few lines come here.
+[[gnu::noinline]] decimal_run take_long_number(const char* at) {
     const char* const start = at;
+    std::uint64_t digits = 0;
+    int exponent = 0;
     at = take_digits(at, digits);
     long count = at - start;
     if (*at == '.') {
@@ -97,7 +108,15 @@ long significant_digits(const char* start, long count) {
         exponent = static_cast<int>(fraction - at);
         count += at - fraction;
     }
-    return count > most_digits && significant_digits(start, count) > most_digits ? nullptr : at;
+    return {count > most_digits && significant_digits(start, count) > most_digits ? nullptr : at, digits, exponent};
+}
+
+// take_long_number's digits and power of ten, and where they end.
+const char* take_long_number(const char* at, std::uint64_t& digits, int& exponent) {
+    const decimal_run run = take_long_number(at);
+    digits = run.digits;
+    exponent = run.exponent;
+    return run.end;
 }
 
 // The digits, with an optional point, from at on: their value and power of
@@ -136,10 +155,7 @@ long significant_digits(const char* start, long count) {
             const std::uint64_t third = eight_bytes(at + 17);
             const std::uint64_t third_stops = non_digit_bytes(third);
             const int third_count = third_stops == 0 ? 8 : __builtin_ctzll(third_stops) >> 3;
-            if (third_count > most_digits - 16) {  // more digits than a word holds, or zeros in front: in runs
-                digits = 0;
-                return take_long_number(at, digits, exponent);
-            }
+            if (third_count > most_digits - 16) return take_long_number(at, digits, exponent);  // zeros in front?
             digits = digits * 100000000 + eight_digits_value(second);
             if (third_count != 0)
                 digits = digits * integer_powers_of_ten[third_count] + leading_digits_value(third, third_count);

@@ -165,7 +165,7 @@ decimal_result read_number(const char* first, const char* last, number& value) {
     const char* start = first != last && (*first == '-' || *first == '+') ? first + 1 : first;
     const bool nan = is_nan(start, last);
     if (!nan && !is_infinity(start, last)) return not_a_number;
-    value = special<number>(nan, first != last && *first == '-');
+    value = special<number>(nan, *first == '-');  // a NaN or an infinity: the text is not empty
     return decimal_read;
 }
 

@@ -483,6 +483,23 @@ int main(int argc, char** argv) {
             if (LDBL_MANT_DIG > 53) report_reader<double>(midpoint_text<double>(state));
         }
     });
+    // Each shape of a number the one-pass reader reads or leaves: integers and fractions of 8 digits and more,
+    // more than 19 digits with zeros in front, exponents of many digits; and lines it must leave.
+    for (const char* text : {"12345678", "123456789012", "12345678.5", "12345678.123456789", "1234567890123456789",
+                             "12345678901234567890", "000000000000000000001234", "0.1234567890123456789",
+                             "0.000000000000000000001234", "1234567.123456789012", ".5", "5.", "-.5", "1.e5",
+                             "1e-9999999", "1e+0000000000000000000001", "-0.0", "1e400", "-1e-400"})
+        if (!to_chars_only) report_reader<float>(text), report_reader<double>(text);
+    for (const char* text : {"1.5\rx", "1e", "1e+", ".", ".e5", "-", "+1", "1.5 ", " 1.5", "1..5", "1.5.5", "0x1p3",
+                             "inf", "nan", "1e5e5", "--1", "1.5\r\r"}) {
+        const std::string line = text + std::string("\n") + std::string(8, '\0');
+        unsigned char out[8];
+        unsigned char* end = out;
+        for (bool single : {true, false})
+            if ((single ? read_single_lines(line.data(), end, out + 4) : read_double_lines(line.data(), end, out + 8)) !=
+                    line.data() && differences++ < 20)
+                std::printf("the one-pass reader took \"%s\"\n", text);
+    }
     // A fast path that takes one digit too many: 2^53 + 1 and 2^24 + 1, and their neighbours, at each power of ten
     // Clinger's case takes; and the most digits a 64-bit word holds.
     for (const char* digits : {"9007199254740993", "9007199254740995", "16777217", "16777219", "18446744073709551615",
