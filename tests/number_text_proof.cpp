@@ -31,6 +31,7 @@
 // Splits the work over the machine's cores.
 //   number_text_proof [--to-chars-only | --reader-only] [--float-stride N] [--doubles N] [--hard-doubles N]
 //                     [--decimal-texts N] [--midpoints N] [--seed S]
+#include "byte_order.h"
 #include "decimal_lines.h"
 #include "decimal_reader.h"
 #include "decimal_scaling.h"
@@ -219,8 +220,12 @@ template <typename Real> bool line_agrees(const std::string& text, Real expected
     lines_checked++;
     if (next == line.data() && end == out) return true;
     lines_taken++;
+    using Bits = std::conditional_t<sizeof(Real) == 4, std::uint32_t, std::uint64_t>;
+    Bits bits;  // as the file holds them: little-endian
+    std::memcpy(&bits, &expected, sizeof bits);
+    bits = file_byte_order(bits);
     return !std::isinf(expected) && next == line.data() + line.size() - 8 && end == out + sizeof out &&
-           std::memcmp(out, &expected, sizeof out) == 0;
+           std::memcmp(out, &bits, sizeof out) == 0;
 }
 
 // What is wrong with the reader on text against the C library, or "".
