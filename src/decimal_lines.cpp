@@ -11,9 +11,6 @@ namespace {
 
 using namespace decimal_rounding;
 
-constexpr long most_digits = 19;        // 10^19 - 1 fits 64 bits
-constexpr int exponent_limit = 100000;  // far past either range: counted no further
-
 bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 // Eight bytes of text, as they stand, in one word, the first byte lowest.

@@ -30,9 +30,6 @@ bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 // ASCII letters in either case; the C locale has no others.
 char lower_case(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-constexpr int most_digits = 19;         // 10^19 - 1 fits 64 bits
-constexpr int exponent_limit = 100000;  // far past either range: counted no further
-
 // Digits from at on, taken into value (which a 20th digit overflows: the
 // caller counts them); returns where they end.
 const char* take_digits(const char* at, const char* last, std::uint64_t& value) {

@@ -15,6 +15,9 @@
 
 namespace decimal_rounding {
 
+constexpr int most_digits = 19;         // the most that are taken as one number: 10^19 - 1 fits 64 bits
+constexpr int exponent_limit = 100000;  // far past either range: an exponent's digits are counted no further
+
 // What reading a number of each precision needs to know of it.
 template <typename number>
 struct binary_format;
