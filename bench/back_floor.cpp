@@ -5,8 +5,10 @@
 // other line by std::from_chars, the numbers written in blocks of 64 KiB.
 // The header's twelve numbers are read after their TABs. No count check,
 // no temporary file, no sync, no messages: what the converter does beyond
-// reading and writing numbers is what it costs over this.
-//   bench_back_floor --to-single | --to-double TEXT OUTPUT
+// reading and writing numbers is what it costs over this. With --synced,
+// the output is synced before it is closed, as the converter syncs a stack
+// before it puts it in place of the old one.
+//   bench_back_floor [--synced] --to-single | --to-double TEXT OUTPUT
 #include "decimal_lines.h"
 
 #include <fcntl.h>
@@ -86,10 +88,13 @@ bool convert(int output) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool synced = argc > 1 && std::string(argv[1]) == "--synced";
+    argc -= synced ? 1 : 0;
+    argv += synced ? 1 : 0;
     if (argc != 4) return 1;
     input = open(argv[2], O_RDONLY);
     int output = open(argv[3], O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (input < 0 || output < 0) return 1;
     bool converted = std::string(argv[1]) == "--to-single" ? convert<float>(output) : convert<double>(output);
-    return converted && close(output) == 0 ? 0 : 1;
+    return converted && (!synced || fsync(output) == 0) && close(output) == 0 ? 0 : 1;
 }

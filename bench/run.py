@@ -244,7 +244,8 @@ def compare_back(kind, stack, ostrel, back_floor, runs, work, counted, count_cel
         timed([ostrel, option, text, back])
         if style and not filecmp.cmp(stack, back, shallow=False): sys.exit(f"{option} of --exact's text is not {kind}")
         ours = f"Ostrel {option}"
-        rows = [(ours, [ostrel, option], text, True, "floor"), ("floor", [back_floor, option], text, True, None)]
+        rows = [(ours, [ostrel, option], text, True, "floor"), ("floor", [back_floor, option], text, True, None),
+                ("floor, synced", [back_floor, "--synced", option], text, False, ours)]
         if NUMPY_PYTHON: rows.append(("numpy.loadtxt", NUMPY_BACK + [option], text, False, ours))
         if shutil.which("gdal_translate"):
             grid, cells = ascii_grid(text, ncols, work)
@@ -462,7 +463,7 @@ def time_back_only(programs, back_floor, args):
         print("\ntargets")
         for (kind, style, other), ratio in ratios.items():
             print(f"- back to binary, {kind}, {style} text: Ostrel/{other} wall {ratio:.3f}" +
-                  (f" (at most 1.2: {verdict(ratio <= 1.2)})" if other == "floor" else ""))
+                  (f" (at most 1.2: {verdict(ratio <= 1.2)})" if other.startswith("floor") else ""))
         ratio = statistics.median(e / b for e, b in zip(wall["Ostrel --buffered --exact"], wall["Ostrel --buffered"]))
         print(f"- --buffered --exact / --buffered, doubles without nodata: {ratio:.3f} (at most 1.5: {verdict(ratio <= 1.5)})")
         print(f"- {single_rounding(ostrel, work)}")
@@ -576,8 +577,8 @@ def main():
             over = started[name][0] - started["true"][0]
             print(f"- start-up, {name}: {over:+.2f} ms over true (within 3: {verdict(over <= 3)})")
     for (kind, style, other), ratio in back_ratios.items():
-        if other == "floor":
-            print(f"- back to binary, {kind}, {style} text: Ostrel/floor wall {ratio:.3f} (at most 1.2: "
+        if other.startswith("floor"):
+            print(f"- back to binary, {kind}, {style} text: Ostrel/{other} wall {ratio:.3f} (at most 1.2: "
                   f"{verdict(ratio <= 1.2)})")
         else:
             print(f"- back to binary, {kind}, {style} text: {other} takes {1 / ratio:.2f} times Ostrel's wall time")
