@@ -24,7 +24,6 @@ struct decimal_parts {
     bool too_many_digits;  // more than 19 significant digits: read another way
 };
 
-
 bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 // ASCII letters in either case; the C locale has no others.
