@@ -257,8 +257,9 @@ template <typename Real> void check_reads_back(Real value) {
     std::string texts[] = {exact_text(value), {digits, given_digits_text(digits, value, sizeof(Real) == 4 ? 9 : 17)}};
     for (const std::string& text : texts) {
         Real back = 0;
-        if ((read_text(text, back) != decimal_read || !same_bits(back, value) || !line_agrees(text, value, stored_value)) &&
-            differences++ < 20)
+        const bool agrees = read_text(text, back) == decimal_read && same_bits(back, value) &&
+                            line_agrees(text, value, stored_value);
+        if (!agrees && differences++ < 20)
             std::printf("%a: \"%s\" does not read back\n", static_cast<double>(value), text.c_str());
     }
 }
@@ -512,8 +513,8 @@ int main(int argc, char** argv) {
     };
     for (const char* text : {"12345678", "123456789012", "12345678.5", "12345678.123456789", "1234567890123456789",
                              "000000000000000000001234", "0.1234567890123456789", "0.000000000000000000001234",
-                             "1234567.123456789012", ".5", "5.", "-.5", "1.e5", "1e-9999999", "1e+0000000000000000000001",
-                             "-0.0", "-1e-400", "12345678901234567890", "1e400"}) {
+                             "1234567.123456789012", ".5", "5.", "-.5", "1.e5", "1e-9999999", "-0.0", "-1e-400",
+                             "1e+0000000000000000000001", "12345678901234567890", "1e400"}) {
         if (to_chars_only) break;
         report_reader<float>(text), report_reader<double>(text);
         expect(text, std::strcmp(text, "12345678901234567890") != 0 && std::strcmp(text, "1e400") != 0);
