@@ -85,6 +85,7 @@ S24, S24_TEXT = converted("f", [1.0] * 12)
 D2, D2_TEXT = converted("d", [3, 4])
 D0_TEXT = listing("d", stack("d"))
 BUSY_TEXT = D0_TEXT + "0\n" * 4_000_000
+LONG_BUSY_TEXT = D0_TEXT + "0\n" * 16_000_000  # a run of 0.2 s: the signal comes within 0.04 s of its first lines
 THIRDS_CELLS = [i / 3 for i in range(3000)]
 THIRDS, THIRDS_TEXT = converted("d", THIRDS_CELLS)
 QUARTERS, QUARTERS_TEXT = converted("d", [i / 3 for i in range(1988)])  # 16000 bytes
@@ -480,8 +481,8 @@ CASES = [
      THIRDS_TEXT),
     ("stream", "--buffered: a FIFO's first half written during its pause", THIRDS,
      "PAUSE@paused --buffered slow-fifo out", 0, "", "", ("paused", THIRDS_TEXT, listing("d", THIRDS[:12012]))),
-    *[("stream", f"--buffered, {name} at a random moment of a busy run: whole lines", busy(4_000_000),
-       f"{name}@started --buffered in out", -getattr(signal, name), "", "", ("prefix", BUSY_TEXT))
+    *[("stream", f"--buffered, {name} at a random moment of a busy run: whole lines", busy(16_000_000),
+       f"{name}@started --buffered in out", -getattr(signal, name), "", "", ("prefix", LONG_BUSY_TEXT))
       for name in ("SIGINT", "SIGTERM", "SIGHUP")],
     ("stream", "--buffered, SIGINT while the output pipe is full: whole lines", HALVES,
      "SIGINT@random --buffered in /dev/stdout", -signal.SIGINT, ("prefix", HALVES_TEXT), "", None),
