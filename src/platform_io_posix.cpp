@@ -243,16 +243,23 @@ void remove_on_interrupt(int, const replacement& replacing) {
     handle_interrupts();
 }
 
+// Until the rename, an interrupt removes the temporary file and ends the
+// run (the sync, which can take long, included): the old stack is kept.
+// From the rename on, interrupts are held off to the run's end, which ends
+// as it succeeded: a run that an interrupt ends has never replaced OUTPUT.
 bool commit_replacement(int file, const replacement& replacing) {
-    sigset_t previous;
-    hold_interrupts(previous);  // the rename and the end of the removal on interrupt happen together
     bool synced = fsync(file) == 0;
     bool closed = ::close(file) == 0;
+    sigset_t previous;
+    hold_interrupts(previous);
     bool renamed = synced && closed && rename(replacing.temporary.c_str(), replacing.target.c_str()) == 0;
-    if (!renamed) unlink(replacing.temporary.c_str());  // an interrupt after this removes a name no file has
+    if (renamed) {
+        sync_folder(replacing.target);
+        return true;
+    }
+    unlink(replacing.temporary.c_str());  // an interrupt after this removes a name no file has
     sigprocmask(SIG_SETMASK, &previous, nullptr);  // a held interrupt is delivered here
-    if (renamed) sync_folder(replacing.target);
-    return renamed;
+    return false;
 }
 
 void discard_replacement(int file, const replacement& replacing) {

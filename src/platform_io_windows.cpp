@@ -79,12 +79,14 @@ SRWLOCK whole_write_lock = SRWLOCK_INIT;
 bool finishing_writes_on_interrupt = false;
 volatile int removed_file = no_file;
 const wchar_t* volatile removed_path = nullptr;
+volatile LONG interrupted = 0;
 
 // The write under way finishes first, and the temporary file to be removed
 // is closed (no other write to it can start) and removed; then the event
 // goes on, to the erase's handler where the status line shows (the two run
 // in either order) and to the system's handler, which ends the process.
 BOOL WINAPI finish_write_and_pass_on(DWORD) {
+    InterlockedExchange(&interrupted, 1);  // a replacement not yet renamed is given up
     AcquireSRWLockExclusive(&whole_write_lock);
     if (removed_path != nullptr) {
         _close(removed_file);
@@ -321,18 +323,23 @@ void remove_on_interrupt(int file, const replacement& replacing) {
 }
 
 // Under the lock that an interrupt's handler takes: the file is renamed or
-// removed by one of them, never by both.
+// removed by one of them, never by both. An interrupt that came during the
+// flush gives the replacement up: the handlers then end the process, the
+// old stack kept. After the rename the lock is kept to the run's end, which
+// ends as it succeeded: a run that an interrupt ends has never replaced OUTPUT.
 bool commit_replacement(int file, const replacement& replacing) {
     AcquireSRWLockExclusive(&whole_write_lock);
     bool synced = FlushFileBuffers(handle_of(file)) != 0;
     bool closed = _close(file) == 0;
-    bool renamed = synced && closed &&
+    bool renamed = synced && closed && interrupted == 0 &&
                    MoveFileExW(replacing.temporary.c_str(), replacing.target.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!renamed) DeleteFileW(replacing.temporary.c_str());
+    if (renamed) return true;
+    DeleteFileW(replacing.temporary.c_str());
     removed_path = nullptr;
     ReleaseSRWLockExclusive(&whole_write_lock);
-    return renamed;
+    if (interrupted != 0) Sleep(INFINITE);  // the interrupt's handlers end the process
+    return false;
 }
 
 void discard_replacement(int file, const replacement& replacing) {

@@ -9,7 +9,7 @@
  *   LARGE=N       writes of more than N bytes fail with EIO
  *   close=N, fstat=N, stat=N, ftruncate=N, fsync=N, rename=N, lseek=N   the N-th such call fails with EIO
  *   calloc=N      an allocation of N zeroed bytes fails
- *   TERMRENAME=1  SIGTERM is raised as the first rename starts
+ *   TERMRENAME=1, TERMFSYNC=1  SIGTERM is raised as each rename, or each fsync, starts
  *   TERM=N        the first write of more than N bytes writes N, raises SIGTERM, then writes the rest
  * Reads and writes count only descriptors from 3 on, not the console. */
 #define _GNU_SOURCE
@@ -75,7 +75,11 @@ static ssize_t moved(int fd, void* buffer, size_t count, int writing) {
 ssize_t read(int fd, void* buffer, size_t count) { return moved(fd, buffer, count, 0); }
 ssize_t write(int fd, const void* data, size_t count) { return moved(fd, (void*)data, count, 1); }
 
-int fsync(int fd) { return fails("fsync", &fsync_calls) ? -1 : ((int (*)(int))dlsym(RTLD_NEXT, "fsync"))(fd); }
+int fsync(int fd) {
+    size_t n;
+    if (fault_is("TERMFSYNC", &n)) raise(SIGTERM); /* ends the process here unless the sync holds it off */
+    return fails("fsync", &fsync_calls) ? -1 : ((int (*)(int))dlsym(RTLD_NEXT, "fsync"))(fd);
+}
 int rename(const char* from, const char* to) {
     typedef int (*renaming)(const char*, const char*);
     size_t n;
