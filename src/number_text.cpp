@@ -8,6 +8,7 @@
 #include "decimal_scaling.h"
 #include "given_digits.h"
 #include "shortest_digits.h"
+#include "shortest_double_digits.h"
 
 #include <algorithm>
 #include <array>

@@ -106,10 +106,6 @@ template <typename Bits, int fraction_bits, int q_least>
 
 }  // namespace shortest_digits_detail
 
-inline decimal_digits shortest_double_digits(std::uint64_t bits) {
-    return shortest_digits_detail::shortest_digits_of<std::uint64_t, 52, -1074>(bits);
-}
-
 inline decimal_digits shortest_single_digits(std::uint32_t bits) {
     return shortest_digits_detail::shortest_digits_of<std::uint32_t, 23, -149>(bits);
 }

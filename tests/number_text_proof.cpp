@@ -336,11 +336,11 @@ double double_of_class(std::uint64_t& state, std::uint64_t index) {
 // neighbours (the gap below is half the gap above), subnormals, the largest
 // finite and the smallest normal, ties between two shortest texts (k
 // fractional bits where the gap is 2^-(k+2)), values needing 16 or 17
-// digits, measurements.
+// digits, short decimals and their neighbours, measurements.
 double hard_double(std::uint64_t& state, std::uint64_t index) {
     std::uint64_t random = next_random(state), sign = (random & 1) << 63;
     double signed_one = sign ? -1.0 : 1.0;
-    switch (index % 6) {
+    switch (index % 7) {
     case 0: return step_away(std::ldexp(signed_one, static_cast<int>((random >> 8) % 2098) - 1074),
                              static_cast<long long>(random >> 1 & 7) - 4);  // 4 below to 3 above
     case 1: return double_of_bits(sign | (random >> 12));
@@ -349,6 +349,8 @@ double hard_double(std::uint64_t& state, std::uint64_t index) {
     case 3: return signed_one * std::ldexp(static_cast<double>(std::uint64_t{1} << 50 | random >> 14 | 1),
                                            -3 - static_cast<int>((random >> 1) % 10));
     case 4: return double_of_bits(sign | ((random >> 12) + ((1 + (random >> 1) % 2045) << 52)));
+    case 5:  // short decimals and their neighbours: the shortest at an end of the interval, or a tie
+        return signed_one * step_away(nearest(pick(state, 1, 99999), pick(state, -320, 300)), pick(state, -2, 2));
     default: return double_of_class(state, 4);  // measurements
     }
 }
