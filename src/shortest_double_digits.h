@@ -52,15 +52,31 @@ inline product_integer upper_product(std::uint64_t u, power_of_ten g) {
     return {high + (fraction < low ? 1 : 0), fraction == 0};
 }
 
-// Of f g 2^beta / 2^128: the parity of the integer part, and whether the
-// fraction's first 64 bits are 0.
+// The power of ten that scales c 2^q, 10^-minus_k, and beta, the shift
+// that lines c up with it.
+struct scaling {
+    int minus_k;
+    power_of_ten g;
+    int beta;
+};
+inline scaling scaling_of(int q) {
+    const int minus_k = floor_log10_pow2(q) - kappa;
+    return {minus_k, rounded_up_power(-minus_k), q + floor_log2_pow10(-minus_k)};
+}
+
+// Of f 2^(q-1) 10^-minus_k: the parity of the integer part, and whether
+// the fraction's first 64 bits are 0. Needed at an end of the interval or a
+// tie only, so out of line, its scaling worked out again: the common path
+// keeps its registers.
 struct product_parity {
     bool odd, is_integer;
 };
-inline product_parity parity_of_product(std::uint64_t f, power_of_ten g, int beta) {
+[[gnu::noinline]] inline product_parity parity_of_product(std::uint64_t f, int q) {
+    const scaling scaled = scaling_of(q);
+    const int beta = scaled.beta;
     std::uint64_t low_high, low_low, discarded, high;
-    multiply(f, g.low, low_high, low_low);
-    multiply(f, g.high, discarded, high);  // only the product's lower 128 bits count
+    multiply(f, scaled.g.low, low_high, low_low);
+    multiply(f, scaled.g.high, discarded, high);  // only the product's lower 128 bits count
     high += low_high;
     return {(high >> (64 - beta) & 1) != 0, ((high << beta) | (low_low >> (64 - beta))) == 0};
 }
@@ -87,13 +103,12 @@ static_assert(hundredths_exact());
 // or 17 digits, a multiple of 10^(kappa + 1) given as ten times its
 // digits, so that the text never counts them.
 [[gnu::always_inline]] inline decimal_digits symmetric_interval_digits(std::uint64_t c, int q) {
-    const int minus_k = floor_log10_pow2(q) - kappa;
-    const power_of_ten g = rounded_up_power(-minus_k);
-    const int beta = q + floor_log2_pow10(-minus_k);
+    const scaling scaled = scaling_of(q);
+    const int minus_k = scaled.minus_k;
     const bool closed = (c & 1) == 0;
     // The interval's width and upper end, times 10^-minus_k.
-    const auto width = static_cast<std::uint64_t>(g.high >> (63 - beta));
-    const product_integer upper = upper_product((2 * c + 1) << beta, g);
+    const auto width = static_cast<std::uint64_t>(scaled.g.high >> (63 - scaled.beta));
+    const product_integer upper = upper_product((2 * c + 1) << scaled.beta, scaled.g);
     std::uint64_t digits = upper.integer / big_divisor;
     std::uint64_t remainder = upper.integer - big_divisor * digits;
     if (remainder < width) {
@@ -103,7 +118,7 @@ static_assert(hundredths_exact());
         remainder = big_divisor;
     } else if (remainder == width) {
         // At the lower end: inside where the lower end is above it, or is it and closed.
-        const product_parity lower = parity_of_product(2 * c - 1, g, beta);
+        const product_parity lower = parity_of_product(2 * c - 1, q);
         if (lower.odd || (lower.is_integer && closed)) return {digits * 10, minus_k + kappa};
     }
     // The multiple of 10^kappa nearest the value, from its distance below the upper end.
@@ -112,7 +127,7 @@ static_assert(hundredths_exact());
     const std::uint32_t product = distance * hundredth_multiplier;
     digits = digits * 10 + (product >> 16);
     if ((product & low_bits) < hundredth_multiplier) {
-        const product_parity value = parity_of_product(2 * c, g, beta);
+        const product_parity value = parity_of_product(2 * c, q);
         if (value.odd != approximate_parity) --digits;
         else if (value.is_integer && (digits & 1) != 0) --digits;  // a tie: to the even digit
     }
