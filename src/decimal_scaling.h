@@ -10,9 +10,9 @@
 // floor(q log10 2), floor(log10(3/4 2^q)) and floor(n log2 10), exact for
 // the exponents met here (q from -1100 to 1099, n within the table), as
 // tools/shortest_digits_table.py checks.
-inline int floor_log10_pow2(int q) { return (q * 1262611) >> 22; }
-inline int floor_log10_three_quarters_pow2(int q) { return (q * 1262611 - 524031) >> 22; }
-inline int floor_log2_pow10(int n) { return (n * 1741647) >> 19; }
+constexpr int floor_log10_pow2(int q) { return (q * 1262611) >> 22; }
+constexpr int floor_log10_three_quarters_pow2(int q) { return (q * 1262611 - 524031) >> 22; }
+constexpr int floor_log2_pow10(int n) { return (n * 1741647) >> 19; }
 
 // The high and low halves of a 64-bit product from four 32-bit products,
 // for the 32-bit processors; the proof program holds it to the 128-bit

@@ -25,7 +25,7 @@ constexpr std::uint64_t big_divisor = 1000, small_divisor = 100;
 // The least biased exponent whose power of ten, 10^(kappa - floor(q log10 2)),
 // the table holds.
 constexpr int least_biased_exponent = 9;
-static_assert(kappa - (((least_biased_exponent - 1 - 1074) * 1262611) >> 22) <=
+static_assert(kappa - floor_log10_pow2(least_biased_exponent - 1 - 1074) <=
               lowest_power_of_ten + static_cast<int>(sizeof powers_of_ten / sizeof *powers_of_ten) - 1);
 
 // 10^n rounded up to 128 bits: the table's value (floor plus one) but where
@@ -128,8 +128,8 @@ static_assert(hundredths_exact());
     digits = digits * 10 + (product >> 16);
     if ((product & low_bits) < hundredth_multiplier) {
         const product_parity value = parity_of_product(2 * c, q);
-        if (value.odd != approximate_parity) --digits;
-        else if (value.is_integer && (digits & 1) != 0) --digits;  // a tie: to the even digit
+        // One less where the value lies below the estimate's midpoint, or on it (a tie) and the digit is odd.
+        if (value.odd != approximate_parity || (value.is_integer && (digits & 1) != 0)) --digits;
     }
     return {digits, minus_k + kappa};
 }
