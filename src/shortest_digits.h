@@ -86,7 +86,8 @@ template <bool single>
     // or where both are the nearer, a tie to the even one.
     const bool s_in = v_lower + excluded <= s << 2, t_in = (t << 2) + excluded <= v_upper;
     const auto past_midpoint = static_cast<std::int64_t>(v - ((s + t) << 1));
-    const bool nearer_s = past_midpoint < 0 || (past_midpoint == 0 && (s & 1) == 0);
+    // Below the midpoint, or on it where s is even: a tie to the even digit.
+    const bool nearer_s = past_midpoint < static_cast<std::int64_t>(~s & 1);
     return {s_in != t_in ? (s_in ? s : t) : (nearer_s ? s : t), k};
 }
 
