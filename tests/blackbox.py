@@ -585,7 +585,7 @@ CASES = [
     *[("back", f"output {name}", LINES.encode(), ["--to-double", "in", output], 0, "", "",
        stack("d", [1] * 13, counts(13)))
       for name, output in (("a link: the file it names replaced", "tolink"), ("an absolute link", "abslink"),
-                           ("a link to no file yet", "newlink"))],
+                           ("a link to no file yet", "newlink"), ("an absolute link in a folder", "outdir/abslink"))],
     ("back", "41 links in a row: refused, the file they end at kept", LINES.encode(), ["--to-double", "in", "chain"],
      98, "", error("opening output", "chain"), None),
     *[("back", f"output {name}: refused", LINES.encode(), ["--to-double", "in", output], 98, "",
@@ -770,6 +770,7 @@ def child_signals(ignored=0):  # in each child: the signals the suite sends at t
         for number in SENT: signal.signal(number, signal.SIG_IGN if number == ignored else signal.SIG_DFL)
     return reset
 
+LINK_OUTPUTS = ("tolink", "abslink", "newlink", "outdir/abslink")  # OUTPUT a symbolic link
 def leftovers(workdir): return [name for name in os.listdir(workdir) if ".ostrel-" in name]
 
 def output_started(target, existed, workdir):  # a new output, or the file written beside an old one, holds bytes
@@ -866,7 +867,7 @@ def skip_reason(group, data, argv, interrupt, fault, args):
         return "Windows has no /dev/stdin, /dev/null or FIFOs"
     if windows and argv[-2:] == ["-", "in"]: return "wine gives a redirected standard input no file index to compare"
     if windows and interrupt and group != "console": return "wine turns only a console's SIGINT into a Ctrl-C"
-    if windows and {"tolink", "abslink", "newlink"} & set(argv): return "on Windows a link OUTPUT is itself replaced"
+    if windows and set(LINK_OUTPUTS) & set(argv): return "on Windows a link OUTPUT is itself replaced"
     return ""
 
 def case_argv(argv):  # a case's argv column as its interrupt, its fault (each "" where none) and its arguments
@@ -906,15 +907,16 @@ def run_case(case, args, workdir):
         os.mkfifo(os.path.join(workdir, fifo))
         threading.Thread(target=feed_fifo, args=(os.path.join(workdir, fifo), data, FEEDS[fifo], opened),
                          daemon=True).start()
-    if {"old", "tolink", "abslink", "chain"} & set(argv):  # a mode of its own, which a replaced output keeps
+    if {"old", "chain", *LINK_OUTPUTS} - {"newlink"} & set(argv):  # a mode of its own, which a replaced output keeps
         with open(os.path.join(workdir, "old"), "wb") as f: f.write(b"old")
         os.chmod(os.path.join(workdir, "old"), 0o640)
     links = {"link": "in", "tolink": "old", "abslink": os.path.join(workdir, "old"), "newlink": "made",
+             "outdir/abslink": os.path.join(workdir, "old"),
              **{f"chain{n or ''}": f"chain{n + 1}" for n in range(40)}, "chain40": "old"}
-    for link in {"link", "tolink", "abslink", "newlink", "chain"} & set(argv):  # "chain": 41 links in a row
+    if "outdir" in argv or "outdir/abslink" in argv: os.mkdir(os.path.join(workdir, "outdir"))
+    for link in {"link", "tolink", "abslink", "newlink", "outdir/abslink", "chain"} & set(argv):  # "chain": 41 in a row
         for name in [link] if link != "chain" else [name for name in links if name.startswith("chain")]:
             os.symlink(links[name], os.path.join(workdir, name))
-    if "outdir" in argv: os.mkdir(os.path.join(workdir, "outdir"))
     if "hard" in argv: os.link(os.path.join(workdir, "in"), os.path.join(workdir, "hard"))
     target = os.path.join(workdir, paths[1] if len(paths) > 1 else "out")
     existed, before = os.path.lexists(target), snapshot(source) if os.path.isfile(source) else None
@@ -981,7 +983,7 @@ def run_case(case, args, workdir):
         problems.append("the old output changed")
     if args.eol == "\n" and os.path.exists(old) and os.stat(old).st_mode & 0o777 != 0o640:
         problems.append("the old output's mode changed")
-    links_kept = [link for link in ("tolink", "abslink", "newlink") if link in argv and not os.path.islink(
+    links_kept = [link for link in LINK_OUTPUTS if link in argv and not os.path.islink(
         os.path.join(workdir, link))]
     if links_kept: problems.append(f"{links_kept} no longer a link")
     return ("fail", "; ".join(problems)) if problems else ("pass", "")
