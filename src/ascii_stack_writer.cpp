@@ -1,5 +1,6 @@
 #include "ascii_stack_writer.h"
 
+#include "decimal_text.h"
 #include "number_text.h"
 #include "platform_io.h"
 #include "progress.h"
@@ -17,20 +18,21 @@ constexpr std::size_t read_block_size = std::size_t{64} * 1024;
 // precision's: a single-precision value came from a float, so it goes back
 // to one exactly.
 template <stack_precision precision, text_style style>
-char* number_text(char* out, double value, int digits) {
+[[gnu::always_inline]] inline char* number_text(char* out, double value, int digits) {
     if constexpr (style == six_digits)
         return format_number(out, value);
     else if constexpr (style == given_digits)
         return given_digits_text(out, value, digits);
     else if constexpr (precision == single_precision)
-        return shortest_single_text(out, static_cast<float>(value));
+        return inline_shortest_single_text(out, static_cast<float>(value));
     else
-        return shortest_double_text(out, value);
+        return inline_shortest_double_text(out, value);
 }
 
 // Label and number on one line, built in place at line; returns its length.
 template <stack_precision precision, text_style style>
-std::size_t number_line(char (&line)[line_capacity], std::string_view label, double value, int digits) {
+[[gnu::always_inline]] inline std::size_t number_line(char (&line)[line_capacity], std::string_view label, double value,
+                                                      int digits) {
     std::copy_n(label.data(), label.size(), line);
     char* end = number_text<precision, style>(line + label.size(), value, digits);
     *end++ = '\n';
