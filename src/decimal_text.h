@@ -1,8 +1,8 @@
 // Decimal digits times a power of ten as text, eight characters to a
 // machine word, and from them the shortest text of a double or a single.
 // Written here in full, so that the line loop that writes a stack's text
-// takes the shortest text in without a call: the call's saving and
-// restoring of registers was a tenth of --exact's time.
+// takes the shortest text in without a call: the call, its saved
+// registers and its return cost 13 of --exact's 197 instructions a line.
 #ifndef OSTREL_DECIMAL_TEXT_H
 #define OSTREL_DECIMAL_TEXT_H
 
