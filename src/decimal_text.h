@@ -107,9 +107,20 @@ OSTREL_TAKEN_IN char* decimal_text(char* out, std::uint64_t digits, int exponent
     // The shortest digits of a normal value, zeros included, have all
     // max_digits digits or one fewer; others may have fewer still.
     constexpr std::uint64_t one_fewer = integer_powers_of_ten[max_digits - 2];
-    const int count = digits >= first_unit ? max_digits : digits >= one_fewer ? max_digits - 1 : digit_count(digits);
+    int count;
+    std::uint64_t padded;
+    if (digits >= one_fewer) {
+        // Which of the two is as good as random: the difference's sign bit,
+        // as a number, so that no branch (mispredicted a third of the
+        // time) chooses. Digits are far below 2^63.
+        const auto fewer = static_cast<unsigned>((digits - first_unit) >> 63);
+        count = max_digits - static_cast<int>(fewer);
+        padded = digits * (1 + 9 * fewer);
+    } else {
+        count = digit_count(digits);
+        padded = digits * integer_powers_of_ten[static_cast<std::size_t>(max_digits - count)];
+    }
     const int decimal_exponent = exponent + count - 1;
-    const std::uint64_t padded = digits * integer_powers_of_ten[static_cast<std::size_t>(max_digits - count)];
     // The first nine digits, below 2^32, and the last eight where there are 17.
     const auto leading = static_cast<std::uint32_t>(max_digits > 9 ? padded / ten_to_the_8 : padded);
     const std::uint32_t first = leading / ten_to_the_8;

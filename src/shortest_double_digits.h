@@ -64,15 +64,28 @@ inline scaling scaling_of(int q) {
     return {minus_k, rounded_up_power(-minus_k), q + floor_log2_pow10(-minus_k)};
 }
 
-// Of f 2^(q-1) 10^-minus_k: the parity of the integer part, and whether
+// A double above zero with its exponent field at least 1 as c 2^q, c with
+// its hidden bit.
+struct binary_value {
+    std::uint64_t c;
+    int q;
+};
+inline binary_value binary_value_of(std::uint64_t bits) {
+    return {(bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52, static_cast<int>(bits >> 52) - 1 - 1074};
+}
+
+// Of f 2^(q-1) 10^-minus_k, f being 2c less below (0 for the value, 1 for
+// the interval's lower end): the parity of the integer part, and whether
 // the fraction's first 64 bits are 0. Needed at an end of the interval or a
-// tie only, so out of line, its scaling worked out again: the common path
-// keeps its registers.
+// tie only, so out of line, its scaling worked out again from the bits: the
+// common path keeps its registers, and needs no c or q kept for it.
 struct product_parity {
     bool odd, is_integer;
 };
-[[gnu::noinline]] inline product_parity parity_of_product(std::uint64_t f, int q) {
-    const scaling scaled = scaling_of(q);
+[[gnu::noinline]] inline product_parity parity_of_product(std::uint64_t bits, std::uint64_t below) {
+    const binary_value value = binary_value_of(bits);
+    const std::uint64_t f = 2 * value.c - below;
+    const scaling scaled = scaling_of(value.q);
     const int beta = scaled.beta;
     std::uint64_t low_high, low_low, discarded, high;
     multiply(f, scaled.g.low, low_high, low_low);
@@ -98,11 +111,22 @@ constexpr bool hundredths_exact() {
 }
 static_assert(hundredths_exact());
 
-// c 2^q, c with its hidden bit, its interval (c 2^q -+ 2^(q-1)) closed
+// The estimate of the multiple of 10^kappa nearest c 2^q, where the
+// estimate's midpoint may be the value's, or next to it: one less where the
+// value lies below the midpoint, or on it (a tie) and the digit is odd.
+// Rare, so out of line: the common path keeps its registers.
+[[gnu::noinline]] inline std::uint64_t nearest_at_midpoint(std::uint64_t bits, std::uint64_t estimate,
+                                                           bool approximate_parity) {
+    const product_parity value = parity_of_product(bits, 0);
+    return value.odd != approximate_parity || (value.is_integer && (estimate & 1) != 0) ? estimate - 1 : estimate;
+}
+
+// c 2^q from a double's bits, its interval (c 2^q -+ 2^(q-1)) closed
 // where c is even. Digits times 10^exponent, perhaps ending in zeros: 16
 // or 17 digits, a multiple of 10^(kappa + 1) given as ten times its
 // digits, so that the text never counts them.
-[[gnu::always_inline]] inline decimal_digits symmetric_interval_digits(std::uint64_t c, int q) {
+[[gnu::always_inline]] inline decimal_digits symmetric_interval_digits(std::uint64_t bits) {
+    const auto [c, q] = binary_value_of(bits);
     const scaling scaled = scaling_of(q);
     const int minus_k = scaled.minus_k;
     const bool closed = (c & 1) == 0;
@@ -111,27 +135,29 @@ static_assert(hundredths_exact());
     const product_integer upper = upper_product((2 * c + 1) << scaled.beta, scaled.g);
     std::uint64_t digits = upper.integer / big_divisor;
     std::uint64_t remainder = upper.integer - big_divisor * digits;
-    if (remainder < width) {
-        // A multiple of 10^(kappa + 1) inside; at the upper end only where it is closed.
-        if (remainder != 0 || !upper.is_integer || closed) return {digits * 10, minus_k + kappa};
+    // A multiple of 10^(kappa + 1) inside. Which way a value goes is as
+    // good as random: both ways are worked out and one taken without a
+    // branch, which would be mispredicted a third of the time.
+    bool inside = remainder < width;
+    if (remainder == 0 && upper.is_integer && !closed) {
+        // At the upper end, and it is open.
         --digits;
         remainder = big_divisor;
+        inside = false;
     } else if (remainder == width) {
         // At the lower end: inside where the lower end is above it, or is it and closed.
-        const product_parity lower = parity_of_product(2 * c - 1, q);
-        if (lower.odd || (lower.is_integer && closed)) return {digits * 10, minus_k + kappa};
+        const product_parity lower = parity_of_product(bits, 1);
+        inside = lower.odd || (lower.is_integer && closed);
     }
     // The multiple of 10^kappa nearest the value, from its distance below the upper end.
     const auto distance = static_cast<std::uint32_t>(remainder - width / 2 + small_divisor / 2);
-    const bool approximate_parity = ((distance ^ (small_divisor / 2)) & 1) != 0;
     const std::uint32_t product = distance * hundredth_multiplier;
-    digits = digits * 10 + (product >> 16);
-    if ((product & low_bits) < hundredth_multiplier) {
-        const product_parity value = parity_of_product(2 * c, q);
-        // One less where the value lies below the estimate's midpoint, or on it (a tie) and the digit is odd.
-        if (value.odd != approximate_parity || (value.is_integer && (digits & 1) != 0)) --digits;
+    const std::uint64_t nearest = digits * 10 + (product >> 16);
+    if ((product & low_bits) < hundredth_multiplier && !inside) {
+        const bool approximate_parity = ((distance ^ (small_divisor / 2)) & 1) != 0;
+        return {nearest_at_midpoint(bits, nearest, approximate_parity), minus_k + kappa};
     }
-    return {digits, minus_k + kappa};
+    return {inside ? digits * 10 : nearest, minus_k + kappa};
 }
 
 // The rare values that go to Schubfach, out of line: the common path keeps
@@ -149,7 +175,7 @@ static_assert(hundredths_exact());
     const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
     const int biased = static_cast<int>(bits >> 52);  // the sign bit is 0 above zero
     if (fraction == 0 || biased < least_biased_exponent) return schubfach_digits(bits);
-    return symmetric_interval_digits(fraction | std::uint64_t{1} << 52, biased - 1 - 1074);
+    return symmetric_interval_digits(bits);
 }
 
 #endif
